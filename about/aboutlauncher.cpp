@@ -1,0 +1,12 @@
+#include "about/aboutlauncher.h"
+
+#include "rcon/shell/platform.h"
+#include "rcon/shell/website.h"
+
+#include <QCoreApplication>
+
+int launchWebsite(Platform &platform) {
+    platform.openUrl(QUrl(QString::fromLatin1(talvero::WebsiteAddress)));
+    QCoreApplication::processEvents();
+    return 0;
+}

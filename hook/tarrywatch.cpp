@@ -1,0 +1,4 @@
+#include "hook/tarrywatch.h"
+
+Tarrywatch::Tarrywatch(QWidget *parent)
+    : QWidget(parent) {}

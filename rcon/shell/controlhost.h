@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+class Platform;
+class QPluginLoader;
+class QWidget;
+
+// Creates controls by class name from the control libraries in the program folder, as a
+// registry of installed controls would: the class name says which library holds it, and the
+// library's own metadata must confirm it. A library that is missing or is no control library
+// ends in a critical message naming the file; the caller gets nullptr.
+class ControlHost final {
+public:
+    ControlHost(QString programDir, Platform &platform);
+    ~ControlHost();
+    ControlHost(const ControlHost &) = delete;
+    ControlHost &operator=(const ControlHost &) = delete;
+
+    QWidget *create(const QString &className, QWidget *parent);
+
+    // The file that holds a class ("…/libecho.so"), or an empty string for an unknown class.
+    QString libraryPath(const QString &className) const;
+
+private:
+    QString m_programDir;
+    Platform &m_platform;
+    QHash<QString, QPluginLoader *> m_loaders;
+};

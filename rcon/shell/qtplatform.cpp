@@ -1,0 +1,52 @@
+#include "rcon/shell/qtplatform.h"
+
+#include "rcon/shell/website.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSoundEffect>
+
+QtPlatform::QtPlatform(QObject *parent)
+    : QObject(parent) {}
+
+QtPlatform::~QtPlatform() = default;
+
+Platform::Answer QtPlatform::messageBox(QWidget *parent, Icon icon, Buttons buttons,
+                                        const QString &text) {
+    QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::Information,
+                    QString::fromLatin1(talvero::ProductName), text,
+                    buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No
+                                              : QMessageBox::Ok,
+                    parent);
+    const int result = box.exec();
+    if (buttons == Buttons::Ok)
+        return Answer::Ok;
+    return result == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+void QtPlatform::playSound(const QString &path) {
+    if (!QFileInfo::exists(path))
+        return;
+    QSoundEffect *&effect = m_sounds[path];
+    if (!effect) {
+        effect = new QSoundEffect(this);
+        effect->setSource(QUrl::fromLocalFile(path));
+    }
+    effect->stop();
+    effect->play();
+}
+
+bool QtPlatform::openUrl(const QUrl &url) {
+    return QDesktopServices::openUrl(url);
+}
+
+bool QtPlatform::startProgram(const QString &path) {
+    return QProcess::startDetached(path, {}, QFileInfo(path).absolutePath());
+}
+
+void QtPlatform::exitProcess(int code) {
+    QCoreApplication::exit(code);
+}
