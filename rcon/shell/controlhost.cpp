@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QMetaObject>
 #include <QPluginLoader>
 #include <QWidget>
 
@@ -36,7 +37,8 @@ QString ControlHost::libraryPath(const QString &className) const {
     return m_programDir + QStringLiteral("/lib") + name + QStringLiteral(".so");
 }
 
-QWidget *ControlHost::create(const QString &className, QWidget *parent) {
+QWidget *ControlHost::create(const QString &className, QWidget *parent,
+                            const QVariantMap &properties) {
     const QString path = libraryPath(className);
     auto fail = [&](const QString &why) -> QWidget * {
         m_platform.messageBox(parent, Platform::Icon::Critical, Platform::Buttons::Ok,
@@ -65,5 +67,8 @@ QWidget *ControlHost::create(const QString &className, QWidget *parent) {
     QWidget *control = factory->createControl(className, parent);
     if (!control)
         return fail(QStringLiteral("%1 could not create the control.").arg(path));
+    if (control->metaObject()->indexOfMethod("ReadProperties(QVariantMap,bool)") >= 0)
+        QMetaObject::invokeMethod(control, "ReadProperties", Q_ARG(QVariantMap, properties),
+                                  Q_ARG(bool, true));
     return control;
 }

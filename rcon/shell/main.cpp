@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
-#include <QWidget>
 
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
@@ -21,6 +20,6 @@ int main(int argc, char *argv[]) {
 
     QtPlatform platform;
     Program program(QCoreApplication::applicationDirPath(), optionsFile, platform);
-    program.mainWindow()->show();
+    program.start();
     return QApplication::exec();
 }

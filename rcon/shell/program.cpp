@@ -1,41 +1,35 @@
 #include "rcon/shell/program.h"
 
+#include "rcon/console/frmlog.h"
+#include "rcon/console/logfilewriter.h"
+#include "rcon/console/outputpane.h"
+#include "rcon/console/rconcodec.h"
+#include "rcon/console/rconsocket.h"
+#include "rcon/passwords/passwordfile.h"
+#include "rcon/settings/frmsetrcon.h"
+#include "rcon/settings/iniaccess.h"
+#include "rcon/settings/settingsstore.h"
 #include "rcon/shell/controlhost.h"
+#include "rcon/shell/frmrcon.h"
 #include "rcon/shell/platform.h"
 
-#include <QCloseEvent>
-#include <QWidget>
-
-namespace {
-// Closing the main window ends the program, as its Exit button does.
-class PlainMainWindow final : public QWidget {
-public:
-    explicit PlainMainWindow(Program &program)
-        : m_program(program) {
-        setWindowTitle(QStringLiteral("Talvero"));
-        resize(420, 300);
-    }
-
-protected:
-    void closeEvent(QCloseEvent *event) override {
-        event->accept();
-        m_program.ExitProgram();
-    }
-
-private:
-    Program &m_program;
-};
-} // namespace
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QWindow>
 
 Program::Program(QString programDir, QString optionsFile, Platform &platform, QObject *parent)
     : QObject(parent)
     , m_programDir(std::move(programDir))
     , m_optionsFile(std::move(optionsFile))
     , m_platform(platform)
-    , m_controls(std::make_unique<ControlHost>(m_programDir, platform)) {}
+    , m_controls(std::make_unique<ControlHost>(m_programDir, platform))
+    , m_settings(std::make_unique<SettingsStore>(m_optionsFile)) {}
 
 Program::~Program() {
-    delete m_mainWindow;
+    m_ending = true;
+    unloadAll(Unload::Now);
 }
 
 QString Program::filePath(const QString &fileName) const {
@@ -46,21 +40,152 @@ void Program::playSound(const QString &fileName) const {
     m_platform.playSound(filePath(fileName));
 }
 
-QWidget *Program::mainWindow() {
-    if (!m_mainWindow) {
-        m_mainWindow = new PlainMainWindow(*this);
-        m_mainWindow->setAttribute(Qt::WA_DeleteOnClose);
+void Program::start() {
+    // The first INI access loads the Properties dialog, whose load checks the settings file.
+    frmSetRcon();
+    if (m_ending)
+        return;
+    FrmRcon *main = frmRcon();
+    if (m_ending)
+        return;
+    FrmLog *output = frmLog();
+    main->show();
+    output->show();
+    // The output window stands beside the main window, inside the screen.
+    const QRect mainFrame = main->frameGeometry();
+    QPoint beside = mainFrame.topRight() + QPoint(8, 0);
+    if (QScreen *screen = main->screen()) {
+        const QRect area = screen->availableGeometry();
+        if (beside.x() + output->width() > area.right())
+            beside = QPoint(mainFrame.left(), mainFrame.bottom() + 8);
     }
-    return m_mainWindow;
+    output->move(beside);
+    SetTranslucency(main, 255);
+    SetTranslucency(output, 255);
+}
+
+FrmRcon *Program::frmRcon() {
+    if (!m_frmRcon && !m_ending) {
+        m_frmRcon = new FrmRcon(*this);
+        m_frmRcon->load();
+    }
+    return m_frmRcon;
+}
+
+FrmLog *Program::frmLog() {
+    if (!m_frmLog && !m_ending)
+        m_frmLog = new FrmLog(*this);
+    return m_frmLog;
+}
+
+FrmSetRcon *Program::frmSetRcon() {
+    if (!m_frmSetRcon && !m_ending) {
+        m_frmSetRcon = new FrmSetRcon(*this);
+        m_frmSetRcon->load();
+    }
+    return m_frmSetRcon;
+}
+
+bool Program::isFrmSetRconLoaded() const {
+    return !m_frmSetRcon.isNull();
+}
+
+void Program::windowUnloaded(QWidget *window) {
+    if (window == m_frmSetRcon)
+        m_frmSetRcon = nullptr;
+    else if (window == m_frmRcon)
+        m_frmRcon = nullptr;
+    else if (window == m_frmLog)
+        m_frmLog = nullptr;
+    else
+        return;
+    window->deleteLater();
+}
+
+IniAccess Program::I1() {
+    FrmSetRcon *dialog = frmSetRcon();
+    return IniAccess(dialog ? dialog->I1 : nullptr);
+}
+
+PasswordFile Program::passwordFile() {
+    return PasswordFile(filePath(QStringLiteral("password")), I1());
+}
+
+LogFileWriter &Program::ConsoleLog() {
+    if (!m_consoleLog)
+        m_consoleLog = std::make_unique<LogFileWriter>();
+    return *m_consoleLog;
+}
+
+void Program::SendRconCommand(const QString &command) {
+    FrmRcon *main = frmRcon();
+    if (!main || main->txtSend->text().isEmpty())
+        return;
+    main->wsk->sendData(
+        RconCodec::BuildCommandDatagram(ChallengeText, main->txtPassword->text(), command));
+    main->txtSend->clear();
+}
+
+void Program::RequestChallenge() {
+    if (FrmRcon *main = frmRcon())
+        main->wsk->sendData(RconCodec::BuildChallengeRequest());
+    QCoreApplication::processEvents();
+}
+
+void Program::AppendOutput(const QString &text) {
+    if (FrmLog *output = frmLog())
+        output->TxtGet->appendText(text);
+}
+
+bool Program::BeginWindowDrag(QWidget *window) {
+    QWindow *handle = window ? window->windowHandle() : nullptr;
+    return handle && handle->startSystemMove();
+}
+
+int Program::SetTranslucency(QWidget *window, int alpha) {
+    if (alpha < 0 || alpha > 255)
+        return 1;
+    if (!window)
+        return 2;
+    window->setWindowOpacity(alpha / 255.0);
+    return 0;
+}
+
+void Program::unloadAll(Unload when) {
+    // The order in which the windows go: output window, main window, Properties dialog.
+    const QList<QPointer<QWidget>> windows{m_frmLog.data(), m_frmRcon.data(),
+                                           m_frmSetRcon.data()};
+    m_frmLog = nullptr;
+    m_frmRcon = nullptr;
+    m_frmSetRcon = nullptr;
+    for (const QPointer<QWidget> &window : windows) {
+        if (!window)
+            continue;
+        window->hide();
+        // A window may be unloaded from inside its own handler; it goes once that returns.
+        if (when == Unload::Now)
+            delete window;
+        else
+            window->deleteLater();
+    }
 }
 
 void Program::ExitProgram() {
-    // Unloading the main window runs its close handler, which comes back here.
-    if (m_exiting)
+    // Unloading the main window comes back here through its close handler.
+    if (m_ending)
         return;
-    m_exiting = true;
+    m_ending = true;
     playSound(QStringLiteral("1284.wav"));
-    if (m_mainWindow)
-        m_mainWindow->close();
+    QCoreApplication::processEvents();
+    unloadAll(Unload::Later);
+    m_platform.exitProcess(0);
+}
+
+void Program::RestartProgram() {
+    if (m_ending)
+        return;
+    m_ending = true;
+    unloadAll(Unload::Later);
+    m_platform.startProgram(filePath(QStringLiteral("rcon")));
     m_platform.exitProcess(0);
 }

@@ -7,12 +7,19 @@
 #include <memory>
 
 class ControlHost;
+class FrmLog;
+class FrmRcon;
+class FrmSetRcon;
+class IniAccess;
+class LogFileWriter;
+class PasswordFile;
 class Platform;
+class SettingsStore;
 class QWidget;
 
-// The running program: where its files lie, the desktop it talks to, its program-wide values
-// and its windows. Main creates one and hands it to every window; there are no hidden globals,
-// so a test can build a whole fresh program in a temporary folder.
+// The running program: where its files lie, the desktop it talks to, its program-wide values,
+// its windows and the routines they share. Main creates one and hands it to every window; there
+// are no hidden globals, so a test can build a whole fresh program in a temporary folder.
 class Program final : public QObject {
     Q_OBJECT
 public:
@@ -27,9 +34,43 @@ public:
     const QString &optionsFile() const { return m_optionsFile; }
     Platform &platform() const { return m_platform; }
     ControlHost &controls() const { return *m_controls; }
+    SettingsStore &settings() const { return *m_settings; }
 
     // Plays one of the program's sounds ("welcome.wav", ...) from the program folder.
     void playSound(const QString &fileName) const;
+
+    // Starts the program: loads the Properties dialog hidden (its load checks the settings
+    // file and may end the program), then the main window, and shows it with the output
+    // window.
+    void start();
+
+    // Windows, each created (loaded) on first reference and gone once unloaded.
+    FrmRcon *frmRcon();
+    FrmLog *frmLog();
+    FrmSetRcon *frmSetRcon();
+    bool isFrmSetRconLoaded() const;
+    // Called by a window that unloads itself (a dialog closing).
+    void windowUnloaded(QWidget *window);
+
+    // The program's one INI control, which sits on the Properties dialog; reaching it loads the
+    // dialog hidden when it is not loaded.
+    IniAccess I1();
+    // The scrambled password file, accessed through I1.
+    PasswordFile passwordFile();
+    // The reply log writer, created on first use and kept for the rest of the run.
+    LogFileWriter &ConsoleLog();
+
+    // Routines shared by the windows.
+    void SendRconCommand(const QString &command);
+    void RequestChallenge();
+    void AppendOutput(const QString &text);
+    // Lets the window system move the window with the pointer; false where it cannot.
+    static bool BeginWindowDrag(QWidget *window);
+    // 0 when the alpha (0 to 255) was applied, 1 when it is out of range, 2 on failure.
+    static int SetTranslucency(QWidget *window, int alpha);
+    void ExitProgram();
+    void RestartProgram();
+    bool isEnding() const { return m_ending; }
 
     // Program-wide values, named as the rest of the program knows them.
     QString ChallengeText; // the challenge last parsed from the server; survives a disconnect
@@ -40,17 +81,18 @@ public:
     qint32 AutoInterval1 = 0;
     qint32 AutoInterval2 = 0;
 
-    // The main window; until the full window set is built it is a plain window titled
-    // "Talvero". Created on first reference.
-    QWidget *mainWindow();
-    // Unloads every window and ends the process.
-    void ExitProgram();
-
 private:
+    enum class Unload { Now, Later };
+    void unloadAll(Unload when);
+
     QString m_programDir;
     QString m_optionsFile;
     Platform &m_platform;
     std::unique_ptr<ControlHost> m_controls;
-    QPointer<QWidget> m_mainWindow;
-    bool m_exiting = false;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<LogFileWriter> m_consoleLog;
+    QPointer<FrmRcon> m_frmRcon;
+    QPointer<FrmLog> m_frmLog;
+    QPointer<FrmSetRcon> m_frmSetRcon;
+    bool m_ending = false;
 };

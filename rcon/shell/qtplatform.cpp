@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QMetaObject>
 #include <QMessageBox>
 #include <QProcess>
 #include <QSoundEffect>
@@ -48,5 +49,8 @@ bool QtPlatform::startProgram(const QString &path) {
 }
 
 void QtPlatform::exitProcess(int code) {
-    QCoreApplication::exit(code);
+    // Queued, so that an exit decided before the event loop runs (a damaged settings file found
+    // during start-up) still ends the process once the loop starts.
+    QMetaObject::invokeMethod(
+        qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
 }

@@ -1,0 +1,132 @@
+#include "rcon/console/frmlog.h"
+
+#include "rcon/console/outputpane.h"
+#include "rcon/shell/fonts.h"
+#include "rcon/shell/frmrcon.h"
+#include "rcon/shell/program.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QVBoxLayout>
+
+FrmLog::FrmLog(Program &program)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+    , m_program(program) {
+    setObjectName(QStringLiteral("FrmLog"));
+    setWindowTitle(QStringLiteral("Talvero - Output"));
+    setAccessibleName(QStringLiteral("Talvero output window"));
+    setFixedSize(468, 270);
+    setAutoFillBackground(false);
+
+    Label = new QLabel(QStringLiteral("Talvero -"), this);
+    Label->setObjectName(QStringLiteral("Label"));
+    Label->setFont(talvero::tahoma(8.25, true));
+    LHost = new QLabel(QStringLiteral("Not Connected"), this);
+    LHost->setObjectName(QStringLiteral("LHost"));
+    LHost->setFont(talvero::tahoma(8.25, true));
+    LHost->setAccessibleName(QStringLiteral("Connection status"));
+    PicText = new QWidget(this);
+    PicText->setObjectName(QStringLiteral("PicText"));
+    TxtGet = new OutputPane(PicText);
+
+    auto *paneLayout = new QVBoxLayout(PicText);
+    paneLayout->setContentsMargins(0, 0, 0, 0);
+    paneLayout->addWidget(TxtGet);
+
+    auto *header = new QHBoxLayout;
+    header->addWidget(Label);
+    header->addWidget(LHost, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 8, 10, 10);
+    layout->setSpacing(6);
+    layout->addLayout(header);
+    layout->addWidget(PicText, 1);
+
+    Label->installEventFilter(this);
+    LHost->installEventFilter(this);
+    connect(TxtGet, &OutputPane::mousePressed, this, &FrmLog::paneMousePressed);
+    connect(TxtGet, &OutputPane::mouseReleased, this, [this](Qt::MouseButtons buttons) {
+        if (buttons & Qt::LeftButton)
+            PicText->setEnabled(true);
+    });
+
+    Program::SetTranslucency(this, 0);
+}
+
+FrmLog::~FrmLog() = default;
+
+void FrmLog::paintEvent(QPaintEvent *) {
+    // The product artwork: the window's grey under a soft diagonal sheen and a thin frame,
+    // since the window has no border of its own.
+    QPainter painter(this);
+    painter.fillRect(rect(), QColor(0xC0, 0xC0, 0xC0));
+    QLinearGradient sheen(0, 0, width(), height());
+    sheen.setColorAt(0.0, QColor(0x5A, 0x6E, 0x8C));
+    sheen.setColorAt(0.55, QColor(0xA8, 0xB4, 0xC4));
+    sheen.setColorAt(1.0, QColor(0xC0, 0xC0, 0xC0));
+    painter.fillRect(rect(), sheen);
+    painter.setPen(QColor(0x3A, 0x46, 0x5A));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+void FrmLog::beginDrag(const QPoint &globalPos) {
+    if (Program::BeginWindowDrag(this))
+        return;
+    // The window system cannot move the window for us: follow the pointer ourselves.
+    m_dragging = true;
+    m_dragOffset = globalPos - frameGeometry().topLeft();
+}
+
+void FrmLog::mousePressEvent(QMouseEvent *event) {
+    beginDrag(event->globalPosition().toPoint());
+    event->accept();
+}
+
+void FrmLog::mouseMoveEvent(QMouseEvent *event) {
+    if (m_dragging)
+        move(event->globalPosition().toPoint() - m_dragOffset);
+    event->accept();
+}
+
+void FrmLog::mouseReleaseEvent(QMouseEvent *event) {
+    m_dragging = false;
+    event->accept();
+}
+
+bool FrmLog::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == Label || watched == LHost) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            mousePressEvent(static_cast<QMouseEvent *>(event));
+            return true;
+        case QEvent::MouseMove:
+            mouseMoveEvent(static_cast<QMouseEvent *>(event));
+            return true;
+        case QEvent::MouseButtonRelease:
+            mouseReleaseEvent(static_cast<QMouseEvent *>(event));
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FrmLog::paneMousePressed(Qt::MouseButtons buttons, const QPoint &globalPos) {
+    if (!(buttons & Qt::RightButton))
+        return;
+    // Before connecting the pane offers the options, afterwards the server commands.
+    FrmRcon *main = m_program.frmRcon();
+    QMenu *menu = m_program.IsConnected ? main->MnuCommands : main->MnuOptions;
+    menu->popup(globalPos);
+}
+
+void FrmLog::closeEvent(QCloseEvent *event) {
+    // The output window has no close box; the window system may still ask (Alt+F4). It goes
+    // and comes with the main window, so it only hides.
+    event->ignore();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QPoint>
+#include <QWidget>
+
+class OutputPane;
+class Program;
+class QLabel;
+
+// The borderless output window beside the main window: the title, the connection status
+// `LHost` and the output pane `TxtGet`. It has no title bar, so the user moves it by dragging
+// its background or its labels; a right click in the pane opens the main window's menus.
+class FrmLog final : public QWidget {
+    Q_OBJECT
+public:
+    explicit FrmLog(Program &program);
+    ~FrmLog() override;
+
+    QLabel *Label = nullptr;
+    QLabel *LHost = nullptr;
+    QWidget *PicText = nullptr;
+    OutputPane *TxtGet = nullptr;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void beginDrag(const QPoint &globalPos);
+    void paneMousePressed(Qt::MouseButtons buttons, const QPoint &globalPos);
+
+    Program &m_program;
+    // Where a drag that the window system does not carry out itself started.
+    bool m_dragging = false;
+    QPoint m_dragOffset;
+};

@@ -1,0 +1,84 @@
+#include "rcon/console/outputpane.h"
+
+#include "rcon/shell/fonts.h"
+
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+
+OutputPane::OutputPane(QWidget *parent)
+    : QPlainTextEdit(parent) {
+    setObjectName(QStringLiteral("TxtGet"));
+    setAccessibleName(QStringLiteral("Server output"));
+    setFont(talvero::consoleFont());
+    // Replies are what the server said: the user reads them, but never edits them.
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByKeyboard);
+    setUndoRedoEnabled(false);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setFocusPolicy(Qt::StrongFocus);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    pal.setColor(QPalette::Text, Qt::white);
+    setPalette(pal);
+    m_white.setForeground(Qt::white);
+
+    connect(this, &QPlainTextEdit::cursorPositionChanged, this, &OutputPane::holdCaretAtEnd);
+    connect(this, &QPlainTextEdit::selectionChanged, this, &OutputPane::holdCaretAtEnd);
+}
+
+void OutputPane::appendText(const QString &text) {
+    if (text.isEmpty())
+        return;
+    m_text += text;
+    m_moving = true;
+    QTextCursor cursor = textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text, m_white);
+    setTextCursor(cursor);
+    m_moving = false;
+}
+
+void OutputPane::clearText() {
+    m_text.clear();
+    clear();
+}
+
+void OutputPane::holdCaretAtEnd() {
+    if (m_moving)
+        return;
+    QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection() && cursor.atEnd())
+        return;
+    m_moving = true;
+    cursor.clearSelection();
+    cursor.movePosition(QTextCursor::End);
+    setTextCursor(cursor);
+    m_moving = false;
+}
+
+void OutputPane::mousePressEvent(QMouseEvent *event) {
+    Q_EMIT mousePressed(event->buttons(), event->globalPosition().toPoint());
+    event->accept();
+    holdCaretAtEnd();
+}
+
+void OutputPane::mouseReleaseEvent(QMouseEvent *event) {
+    Q_EMIT mouseReleased(event->button());
+    event->accept();
+}
+
+void OutputPane::mouseDoubleClickEvent(QMouseEvent *event) {
+    // A double click would select a word; the caret stays at the end instead.
+    event->accept();
+    holdCaretAtEnd();
+}
+
+void OutputPane::mouseMoveEvent(QMouseEvent *event) {
+    event->accept();
+}
+
+void OutputPane::contextMenuEvent(QContextMenuEvent *event) {
+    // The right button opens the program's own menus (see mousePressed), not an edit menu.
+    event->accept();
+}

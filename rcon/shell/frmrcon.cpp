@@ -1,0 +1,575 @@
+#include "rcon/shell/frmrcon.h"
+
+#include "rcon/console/frmlog.h"
+#include "rcon/console/logfilewriter.h"
+#include "rcon/console/outputpane.h"
+#include "rcon/console/rconcodec.h"
+#include "rcon/console/rconsocket.h"
+#include "rcon/passwords/passwordfile.h"
+#include "rcon/settings/frmsetrcon.h"
+#include "rcon/settings/iniaccess.h"
+#include "rcon/settings/settingsstore.h"
+#include "rcon/shell/controlhost.h"
+#include "rcon/shell/fonts.h"
+#include "rcon/shell/longtimer.h"
+#include "rcon/shell/platform.h"
+#include "rcon/shell/program.h"
+#include "rcon/shell/programicon.h"
+#include "rcon/shell/trayicon.h"
+#include "rcon/shell/website.h"
+#include "rcon/xpbutton/xpbutton.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace {
+const QString NotFound = QStringLiteral("[NOT FOUND]");
+const QString DefaultPort = QStringLiteral("27015");
+
+bool isEnterKey(const QKeyEvent *event) {
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+// The port field as a port number: a number in the user's way of writing it (or the plain
+// C form), a fractional part rounded to the nearest whole number with halves going to the
+// even neighbour; only 1 to 65535 is a port.
+std::optional<int> portFromText(const QString &text) {
+    bool ok = false;
+    double value = QLocale().toDouble(text.trimmed(), &ok);
+    if (!ok)
+        value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    const double rounded = std::nearbyint(value); // the default rounding: halves to even
+    if (rounded < 1 || rounded > 65535)
+        return std::nullopt;
+    return static_cast<int>(rounded);
+}
+
+QLabel *buddyLabel(const QString &text, QWidget *field, QWidget *parent) {
+    auto *label = new QLabel(text, parent);
+    label->setBuddy(field);
+    label->setFont(talvero::tahoma(8.25));
+    field->setAccessibleName(QString(text).remove(QLatin1Char('&')).remove(QLatin1Char(':')));
+    return label;
+}
+} // namespace
+
+FrmRcon::FrmRcon(Program &program)
+    : QWidget(nullptr)
+    , m_program(program) {
+    setObjectName(QStringLiteral("frmRcon"));
+    setWindowTitle(QStringLiteral("Talvero"));
+    setWindowIcon(talvero::programIcon());
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(0xEC, 0xE9, 0xD8));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    setFont(talvero::tahoma(8.25));
+
+    buildFields();
+    buildMenus();
+
+    wsk = new RconSocket(this);
+    connect(wsk, &RconSocket::dataArrival, this, &FrmRcon::wskDataArrival);
+    connect(wsk, &RconSocket::error, this, &FrmRcon::wskError);
+
+    Tray = new TrayIcon(this);
+    Tray->setToolTip(QStringLiteral("Talvero - ") + QString::fromLatin1(talvero::WebsiteAddress));
+    connect(Tray, &TrayIcon::restore, this, &FrmRcon::restoreFromTray);
+    connect(Tray, &TrayIcon::menu, this, [this] { MnuTray->popup(QCursor::pos()); });
+
+    buildTimers();
+}
+
+FrmRcon::~FrmRcon() {
+    wsk->close();
+}
+
+void FrmRcon::buildFields() {
+    auto makeField = [this](const QString &name) {
+        auto *field = new QLineEdit(this);
+        field->setObjectName(name);
+        return field;
+    };
+    txtIP = makeField(QStringLiteral("txtIP"));
+    txtPort = makeField(QStringLiteral("txtPort"));
+    txtPort->setText(DefaultPort);
+    txtPassword = makeField(QStringLiteral("txtPassword"));
+    txtPassword->setEchoMode(QLineEdit::Password);
+    txtSend = makeField(QStringLiteral("txtSend"));
+    TxtSendAdmin = makeField(QStringLiteral("TxtSendAdmin"));
+
+    auto makeButton = [this](const QString &name, const QString &caption) {
+        auto *button = new XpButton(this);
+        button->setObjectName(name);
+        button->setCaption(caption);
+        button->setClickSound(&m_program.platform(), m_program.filePath(QStringLiteral("85858.wav")));
+        return button;
+    };
+    CmdSend = makeButton(QStringLiteral("CmdSend"), QStringLiteral("Send"));
+    CmdSendAdmin = makeButton(QStringLiteral("CmdSendAdmin"), QStringLiteral("Send"));
+    cmdconnect = makeButton(QStringLiteral("cmdconnect"), QStringLiteral("Connect"));
+    cmddisconnect = makeButton(QStringLiteral("cmddisconnect"), QStringLiteral("Disconnect"));
+    CmdSettings = makeButton(QStringLiteral("CmdSettings"), QStringLiteral("Properties"));
+    CmdClose = makeButton(QStringLiteral("CmdClose"), QStringLiteral("Exit"));
+    CmdTray = makeButton(QStringLiteral("CmdTray"), QStringLiteral("Send to Tray"));
+    // The two Send buttons share a caption; assistive technology tells them apart.
+    CmdSend->setAccessibleName(QStringLiteral("Send console command"));
+    CmdSendAdmin->setAccessibleName(QStringLiteral("Send AdminMod command"));
+
+    Fra[1] = new QGroupBox(QStringLiteral("Game Server"), this);
+    Fra[1]->setObjectName(QStringLiteral("Fra1"));
+    auto *server = new QGridLayout(Fra[1]);
+    server->addWidget(buddyLabel(QStringLiteral("IP Address:"), txtIP, Fra[1]), 0, 0);
+    server->addWidget(txtIP, 0, 1);
+    server->addWidget(buddyLabel(QStringLiteral("Port:"), txtPort, Fra[1]), 0, 2);
+    server->addWidget(txtPort, 0, 3);
+    server->addWidget(buddyLabel(QStringLiteral("Rcon Password:"), txtPassword, Fra[1]), 1, 0);
+    server->addWidget(txtPassword, 1, 1, 1, 3);
+    server->setColumnStretch(1, 3);
+    server->setColumnStretch(3, 1);
+    for (QLineEdit *field : {txtIP, txtPort, txtPassword}) {
+        field->setParent(Fra[1]);
+        field->setFont(talvero::tahoma(8.25));
+    }
+
+    Fra[2] = new QGroupBox(QStringLiteral("AdminMod / Rcon "), this);
+    Fra[2]->setObjectName(QStringLiteral("Fra2"));
+    auto *commands = new QGridLayout(Fra[2]);
+    commands->addWidget(buddyLabel(QStringLiteral("Half-Life / Rcon Command:"), txtSend, Fra[2]),
+                        0, 0, 1, 2);
+    commands->addWidget(txtSend, 1, 0);
+    commands->addWidget(CmdSend, 1, 1);
+    commands->addWidget(buddyLabel(QStringLiteral("Admin Mod Command:"), TxtSendAdmin, Fra[2]), 2,
+                        0, 1, 2);
+    commands->addWidget(TxtSendAdmin, 3, 0);
+    commands->addWidget(CmdSendAdmin, 3, 1);
+    for (QWidget *child : {static_cast<QWidget *>(txtSend), static_cast<QWidget *>(TxtSendAdmin),
+                           static_cast<QWidget *>(CmdSend), static_cast<QWidget *>(CmdSendAdmin)})
+        child->setParent(Fra[2]);
+    txtSend->setFont(talvero::tahoma(8.25));
+    TxtSendAdmin->setFont(talvero::tahoma(8.25));
+    // The command lines open only while connected.
+    Fra[2]->setEnabled(false);
+
+    auto *buttons = new QHBoxLayout;
+    for (XpButton *button : {cmdconnect, cmddisconnect, CmdSettings, CmdTray, CmdClose})
+        buttons->addWidget(button);
+    buttons->addStretch(1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Fra[1]);
+    layout->addWidget(Fra[2]);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    setTabOrder(txtIP, txtPort);
+    setTabOrder(txtPort, txtPassword);
+    setTabOrder(txtPassword, txtSend);
+    setTabOrder(txtSend, CmdSend);
+    setTabOrder(CmdSend, TxtSendAdmin);
+    setTabOrder(TxtSendAdmin, CmdSendAdmin);
+    setTabOrder(CmdSendAdmin, cmdconnect);
+    setTabOrder(cmdconnect, cmddisconnect);
+    setTabOrder(cmddisconnect, CmdSettings);
+    setTabOrder(CmdSettings, CmdTray);
+    setTabOrder(CmdTray, CmdClose);
+
+    connect(cmdconnect, &XpButton::Click, this, &FrmRcon::connectEntry);
+    connect(cmddisconnect, &XpButton::Click, this, &FrmRcon::ResetConnection);
+    connect(CmdClose, &XpButton::Click, this, [this] { m_program.ExitProgram(); });
+    connect(CmdSettings, &XpButton::Click, this, &FrmRcon::showProperties);
+    connect(CmdTray, &XpButton::Click, this, &FrmRcon::sendToTray);
+    connect(CmdSend, &XpButton::Click, this,
+            [this] { m_program.SendRconCommand(txtSend->text()); });
+    connect(CmdSendAdmin, &XpButton::Click, this, &FrmRcon::sendAdminCommand);
+    connect(txtSend, &QLineEdit::textChanged, this,
+            [this](const QString &text) { CmdSend->setEnabled(!text.isEmpty()); });
+    connect(TxtSendAdmin, &QLineEdit::textChanged, this,
+            [this](const QString &text) { CmdSendAdmin->setEnabled(!text.isEmpty()); });
+    // The console line sends when Enter comes up, the AdminMod line when it goes down.
+    txtSend->installEventFilter(this);
+    TxtSendAdmin->installEventFilter(this);
+}
+
+void FrmRcon::buildMenus() {
+    auto addMenu = [this](QMenu *parent, const QString &name, const QString &caption) {
+        auto *menu = parent ? parent->addMenu(caption) : new QMenu(caption, this);
+        menu->setObjectName(name);
+        menu->setTitle(caption);
+        return menu;
+    };
+    auto addAction = [](QMenu *menu, const QString &name, const QString &caption) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(name);
+        return action;
+    };
+
+    MnuCommands = addMenu(nullptr, QStringLiteral("MnuCommands"), QStringLiteral("Commands"));
+    MnuAdminModCommands =
+        addAction(MnuCommands, QStringLiteral("MnuAdminModCommands"), QStringLiteral("Admin&Mod Comands"));
+    QMenu *rconCommands =
+        addMenu(MnuCommands, QStringLiteral("MnuCommand"), QStringLiteral("&Rcon Commands"));
+    MnuHostName = addAction(rconCommands, QStringLiteral("MnuHostName"), QStringLiteral("Hostname"));
+    rconCommands->addSeparator()->setObjectName(QStringLiteral("Split3"));
+    MnuUsers = addAction(rconCommands, QStringLiteral("MnuUsers"), QStringLiteral("Current &Users"));
+    mnuStatus = addAction(rconCommands, QStringLiteral("mnuStatus"), QStringLiteral("Server &Status"));
+    MnuGravity = addAction(rconCommands, QStringLiteral("MnuGravity"), QStringLiteral("Gravity"));
+    QMenu *kick = addMenu(rconCommands, QStringLiteral("MnuKick"), QStringLiteral("Kick Players"));
+    MnuP1 = addAction(kick, QStringLiteral("MnuP1"), QStringLiteral("Player"));
+    MnuP2 = addAction(kick, QStringLiteral("MnuP2"), QStringLiteral("Player(1)"));
+    MnuP3 = addAction(kick, QStringLiteral("MnuP3"), QStringLiteral("Player(2)"));
+    MnuP4 = addAction(kick, QStringLiteral("MnuP4"), QStringLiteral("Player(3)"));
+    QMenu *logging = addMenu(rconCommands, QStringLiteral("MnuLoggimg"), QStringLiteral("HLDS Logging"));
+    MnuLogStatus = addAction(logging, QStringLiteral("MnuLogStatus"), QStringLiteral("Logging S&tatus?"));
+    logging->addSeparator()->setObjectName(QStringLiteral("Split1"));
+    MnuLogOn = addAction(logging, QStringLiteral("MnuLogOn"), QStringLiteral("Lo&gging On"));
+    MnuLogOff = addAction(logging, QStringLiteral("MnuLogOff"), QStringLiteral("Loggi&ng Off"));
+    QMenu *help = addMenu(MnuCommands, QStringLiteral("MnuHelp"), QStringLiteral("&Help"));
+    MnuConents = addAction(help, QStringLiteral("MnuConents"), QStringLiteral("&Contents"));
+    MnuConents->setShortcut(QKeySequence(Qt::Key_F1));
+    MnuVisitSite = addAction(help, QStringLiteral("MnuVisitSite"), QStringLiteral("Visit Website"));
+    help->addSeparator()->setObjectName(QStringLiteral("Split2"));
+    MnuAbout = addAction(help, QStringLiteral("MnuAbout"), QStringLiteral("A&bout . ."));
+
+    MnuOptions = addMenu(nullptr, QStringLiteral("MnuOptions"), QStringLiteral("Options"));
+    MnuConnect = addAction(MnuOptions, QStringLiteral("MnuConnect"), QStringLiteral("Connect . ."));
+    MnuProperties = addAction(MnuOptions, QStringLiteral("MnuProperties"), QStringLiteral("Properties"));
+    MnuOptions->addSeparator()->setObjectName(QStringLiteral("Split5"));
+    MnuPassManager =
+        addAction(MnuOptions, QStringLiteral("MnuPassManager"), QStringLiteral("Password Manager"));
+
+    MnuTray = addMenu(nullptr, QStringLiteral("MnuTray"), QStringLiteral("TrayMenu"));
+    MnuTrayConnect = addAction(MnuTray, QStringLiteral("MnuTrayConnect"), QStringLiteral("Connect"));
+    MnuTrayDConnect = addAction(MnuTray, QStringLiteral("MnuTrayDConnect"), QStringLiteral("Disconnect"));
+    MnuTrayDConnect->setEnabled(false);
+    MnuTray->addSeparator()->setObjectName(QStringLiteral("MnuTraySplit1"));
+    MnuTrayMain = addAction(MnuTray, QStringLiteral("MnuTrayMain"), QStringLiteral("Back To Main"));
+    MnuTrayAbout = addAction(MnuTray, QStringLiteral("MnuTrayAbout"), QStringLiteral("About Rcon"));
+    MnuTray->addSeparator()->setObjectName(QStringLiteral("MnuTraySplit3"));
+    MnuTrayExit = addAction(MnuTray, QStringLiteral("MnuTrayExit"), QStringLiteral("Exit"));
+
+    // The canned commands. Each kick entry kicks the player its caption names.
+    const std::pair<QAction *, const char *> canned[] = {
+        {MnuHostName, "hostname"},     {MnuUsers, "users"},          {mnuStatus, "status"},
+        {MnuGravity, "sv_gravity"},    {MnuP1, "kick player"},       {MnuP2, "kick player(1)"},
+        {MnuP3, "kick player(2)"},     {MnuP4, "kick player(3)"},    {MnuLogStatus, "log"},
+        {MnuLogOn, "log on"},          {MnuLogOff, "log off"},
+    };
+    for (const auto &[action, command] : canned) {
+        const QString text = QString::fromLatin1(command);
+        connect(action, &QAction::triggered, this, [this, text] { sendCanned(text); });
+    }
+    connect(MnuVisitSite, &QAction::triggered, this, &FrmRcon::visitWebsite);
+    connect(MnuConnect, &QAction::triggered, this, &FrmRcon::connectEntry);
+    connect(MnuProperties, &QAction::triggered, this, &FrmRcon::showProperties);
+    connect(MnuTrayConnect, &QAction::triggered, this, &FrmRcon::connectEntry);
+    connect(MnuTrayMain, &QAction::triggered, this, &FrmRcon::restoreFromTray);
+    connect(MnuTrayAbout, &QAction::triggered, this, &FrmRcon::startAbout);
+    connect(MnuTrayExit, &QAction::triggered, this, [this] { m_program.ExitProgram(); });
+    // "&Contents", "A&bout . ." and "Admin&Mod Comands" have no action; the Password Manager
+    // comes with the password dialogs.
+}
+
+void FrmRcon::buildTimers() {
+    auto create = [this](const QString &name, qint32 interval) {
+        QWidget *control = m_program.controls().create(
+            QStringLiteral("Dawdle.Tarrywatch"), this,
+            {{QStringLiteral("Interval"), interval}, {QStringLiteral("Enabled"), false}});
+        if (control) {
+            control->setObjectName(name);
+            control->hide();
+        }
+        return new LongTimer(control, this);
+    };
+    Rcon = create(QStringLiteral("Rcon"), 130152);
+    TimerX1 = create(QStringLiteral("TimerX1"), 0);
+    TimerX2 = create(QStringLiteral("TimerX2"), 0);
+    connect(Rcon, &LongTimer::Timer, this, &FrmRcon::broadcast);
+    connect(TimerX1, &LongTimer::Timer, this, [this] { runAutomaticCommand(m_program.AutoCommand1); });
+    connect(TimerX2, &LongTimer::Timer, this, [this] { runAutomaticCommand(m_program.AutoCommand2); });
+}
+
+void FrmRcon::load() {
+    m_program.LogToFile = m_program.settings().readOption(QStringLiteral("LogText2File")) == 1;
+    Tray->setIcon(windowIcon());
+    Program::SetTranslucency(this, 0);
+    m_program.IsConnected = false;
+    LoadStartupDefaults();
+    for (XpButton *button :
+         {CmdSendAdmin, CmdSettings, cmdconnect, cmddisconnect, CmdClose, CmdTray, CmdSend})
+        button->ButtonStyle(2);
+    CmdSend->setEnabled(false);
+    cmdconnect->setEnabled(true);
+    cmddisconnect->setEnabled(false);
+    CmdSendAdmin->setEnabled(!TxtSendAdmin->text().isEmpty());
+}
+
+void FrmRcon::LoadStartupDefaults() {
+    const QString ini = m_program.filePath(QStringLiteral("talvero.ini"));
+    IniAccess I1 = m_program.I1();
+    txtIP->setText(I1.GetFromINI(QStringLiteral("autoip"), QStringLiteral("ip"), ini));
+    txtPort->setText(I1.GetFromINI(QStringLiteral("autoip"), QStringLiteral("port"), ini));
+    txtPassword->setText(m_program.passwordFile().read(QStringLiteral("usethis")));
+
+    // An absent key reads "[NOT FOUND]": never a command to send, a port or a password.
+    auto present = [](const QString &value) { return value == NotFound ? QString() : value; };
+    m_program.AutoCommand1 = present(I1.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("rcon"), ini));
+    m_program.AutoCommand2 = present(I1.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("rcon2"), ini));
+    bool ok = false;
+    const qint32 interval1 =
+        I1.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("time"), ini).toInt(&ok);
+    if (ok)
+        m_program.AutoInterval1 = interval1;
+    const qint32 interval2 =
+        I1.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("time2"), ini).toInt(&ok);
+    if (ok)
+        m_program.AutoInterval2 = interval2;
+
+    if (!m_program.AutoCommand1.isEmpty()) {
+        TimerX1->setInterval(m_program.AutoInterval1);
+        m_program.AppendOutput(QStringLiteral("Running in Automatic Command Mode . .\r\n \r\n"));
+    } else {
+        TimerX1->setInterval(0);
+        m_program.AutoCommand1.clear();
+        m_program.AutoInterval1 = 0;
+    }
+    if (!m_program.AutoCommand2.isEmpty())
+        TimerX2->setInterval(m_program.AutoInterval2);
+
+    if (txtPassword->text() == QLatin1String("No Password") || txtPassword->text() == NotFound)
+        txtPassword->clear();
+    if (txtIP->text().isEmpty() || txtIP->text() == NotFound) {
+        txtIP->clear();
+        txtPort->setText(DefaultPort);
+    } else if (txtPort->text() == NotFound) {
+        txtPort->setText(DefaultPort);
+    }
+}
+
+void FrmRcon::connectEntry() {
+    FrmSetRcon *properties = m_program.frmSetRcon();
+    if (m_program.settings().readOption(QStringLiteral("LogText2File")) != 1) {
+        if (properties)
+            properties->CLog->setEnabled(false);
+        m_program.LogToFile = false;
+        ConnectToServer();
+    } else {
+        m_program.ConsoleLog().OpenLog(m_program.filePath(QStringLiteral("rcon_log.txt")));
+        m_program.LogToFile = true;
+        ConnectToServer();
+        if (FrmSetRcon *dialog = m_program.frmSetRcon())
+            dialog->CLog->setEnabled(false);
+    }
+}
+
+void FrmRcon::ConnectToServer() {
+    if (txtIP->text().isEmpty() || txtPort->text().isEmpty() || txtPassword->text().isEmpty()) {
+        m_program.platform().messageBox(this, Platform::Icon::Information, Platform::Buttons::Ok,
+                                        QStringLiteral("Please enter the IP Adress, Port and Rcon Password"));
+        return;
+    }
+    const std::optional<int> port = portFromText(txtPort->text());
+    if (!port)
+        return connectionError();
+    ServerPort = *port;
+    if (!wsk->setRemoteHost(txtIP->text()) || !wsk->setRemotePort(ServerPort) ||
+        !wsk->bind(wsk->localPort()))
+        return connectionError();
+
+    const quint64 resetsBefore = m_resets;
+    m_program.RequestChallenge();
+    // The challenge request lets events run: a socket error handled then has already reset
+    // the window, and the connection stops there.
+    if (m_resets != resetsBefore)
+        return;
+
+    cmdconnect->setEnabled(false);
+    cmddisconnect->setEnabled(true);
+    Fra[2]->setEnabled(true);
+    txtSend->setEnabled(true);
+    TxtSendAdmin->setEnabled(true);
+    txtIP->setEnabled(false);
+    txtPort->setEnabled(false);
+    m_program.IsConnected = true;
+    TimerX1->setEnabled(!m_program.AutoCommand1.isEmpty());
+    TimerX2->setEnabled(!m_program.AutoCommand2.isEmpty());
+    Rcon->setEnabled(true);
+    Rcon->setInterval(120000);
+}
+
+void FrmRcon::connectionError() {
+    ResetConnection();
+    m_program.platform().messageBox(
+        this, Platform::Icon::Critical, Platform::Buttons::Ok,
+        QStringLiteral("Connection Error: Please check your IP or Port address then try again."));
+}
+
+void FrmRcon::ResetConnection() {
+    ++m_resets;
+    wsk->close();
+    m_program.IsConnected = false;
+    FrmLog *output = m_program.frmLog();
+    if (output)
+        output->LHost->setText(QStringLiteral("Not Connected"));
+    CmdSendAdmin->setEnabled(false);
+    if (FrmSetRcon *properties = m_program.frmSetRcon())
+        properties->CLog->setEnabled(true);
+    CmdSend->setEnabled(false);
+    cmdconnect->setEnabled(true);
+    TxtSendAdmin->clear();
+    Fra[2]->setEnabled(false);
+    cmddisconnect->setEnabled(false);
+    txtPort->setEnabled(true);
+    txtIP->setEnabled(true);
+    txtIP->clear();
+    txtPort->setText(DefaultPort);
+    txtPassword->clear();
+    txtSend->clear();
+    if (output)
+        output->TxtGet->clearText();
+    TimerX1->setEnabled(false);
+    TimerX2->setEnabled(false);
+    Rcon->setEnabled(false);
+    Rcon->setInterval(0);
+    LoadStartupDefaults();
+}
+
+void FrmRcon::wskDataArrival() {
+    handleDatagram(wsk->getData());
+}
+
+void FrmRcon::handleDatagram(const QString &datagram) {
+    ReceivedText = datagram;
+    RconCodec::ParseChallengeReply(ReceivedText, m_program.ChallengeText);
+    FrmLog *output = m_program.frmLog();
+    switch (RconCodec::ClassifyReply(ReceivedText)) {
+    case RconCodec::ReplyKind::ConnectConfirmation:
+        ReceivedText = QStringLiteral("CConnected to ") + txtIP->text() + QStringLiteral("\r\n");
+        output->LHost->setText(QStringLiteral("Connected to ") + txtIP->text() + QStringLiteral("\r\n"));
+        break;
+    case RconCodec::ReplyKind::EmptyAcknowledgement:
+        ReceivedText = QStringLiteral("tThe command as been received by the server . . .\r\n");
+        break;
+    case RconCodec::ReplyKind::BanNotice:
+        ResetConnection();
+        output->TxtGet->clearText();
+        m_program.platform().messageBox(
+            this, Platform::Icon::Information, Platform::Buttons::Ok,
+            QStringLiteral("You have been banned from this server. \r\n"
+                           "You may need to contact the Admin to fix this problem."));
+        return;
+    case RconCodec::ReplyKind::Ordinary:
+        break;
+    }
+    ReplyText = RconCodec::CleanReply(ReceivedText);
+    m_program.AppendOutput(ReplyText);
+    if (m_program.LogToFile && !m_program.ConsoleLog().WriteLog(output->TxtGet->text()))
+        return datagramError();
+    m_program.AppendOutput(QStringLiteral("\r\n"));
+}
+
+void FrmRcon::datagramError() {
+    m_program.platform().messageBox(this, Platform::Icon::Critical, Platform::Buttons::Ok,
+                                    QStringLiteral("Please check your Server IP, Port and Password then try again\r\n"
+                                                   "Please note: This server may be currently down."));
+    ResetConnection();
+}
+
+void FrmRcon::wskError() {
+    m_program.platform().messageBox(this, Platform::Icon::Critical, Platform::Buttons::Ok,
+                                    QStringLiteral("Please check your Server IP, Port and Password then try again"));
+    ResetConnection();
+    QCoreApplication::processEvents();
+}
+
+bool FrmRcon::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == txtSend && event->type() == QEvent::KeyRelease) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (isEnterKey(key) && !key->isAutoRepeat())
+            m_program.SendRconCommand(txtSend->text());
+    } else if (watched == TxtSendAdmin && event->type() == QEvent::KeyPress) {
+        if (isEnterKey(static_cast<QKeyEvent *>(event)))
+            sendAdminCommand();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FrmRcon::sendAdminCommand() {
+    if (TxtSendAdmin->text().isEmpty())
+        return;
+    wsk->sendData(RconCodec::BuildAdminDatagram(m_program.ChallengeText, txtPassword->text(),
+                                                TxtSendAdmin->text()));
+    TxtSendAdmin->clear();
+}
+
+void FrmRcon::sendCanned(const QString &command) {
+    txtSend->setText(command);
+    m_program.SendRconCommand(txtSend->text());
+}
+
+void FrmRcon::runAutomaticCommand(const QString &command) {
+    if (!m_program.IsConnected)
+        return;
+    txtSend->setText(command);
+    m_program.SendRconCommand(txtSend->text());
+}
+
+void FrmRcon::broadcast() {
+    wsk->sendData(RconCodec::BuildBroadcastDatagram(m_program.ChallengeText, txtPassword->text()));
+}
+
+void FrmRcon::showProperties() {
+    if (FrmSetRcon *dialog = m_program.frmSetRcon())
+        dialog->exec();
+}
+
+void FrmRcon::visitWebsite() {
+    m_program.platform().openUrl(QUrl(QString::fromLatin1(talvero::WebsiteAddress)));
+}
+
+void FrmRcon::startAbout() {
+    m_program.platform().startProgram(m_program.filePath(QStringLiteral("about")));
+}
+
+void FrmRcon::sendToTray() {
+    m_inTray = true;
+    if (TrayIcon::isAvailable()) {
+        Tray->setVisible(true);
+        if (FrmLog *output = m_program.frmLog())
+            output->hide();
+        hide();
+        return;
+    }
+    // Without a notification area a hidden window could never be brought back: minimise both.
+    if (FrmLog *output = m_program.frmLog())
+        output->showMinimized();
+    showMinimized();
+}
+
+void FrmRcon::restoreFromTray() {
+    m_inTray = false;
+    showNormal();
+    if (FrmLog *output = m_program.frmLog())
+        output->showNormal();
+    Tray->setVisible(false);
+    activateWindow();
+}
+
+void FrmRcon::closeEvent(QCloseEvent *event) {
+    event->accept();
+    m_program.ExitProgram();
+}

@@ -1,0 +1,114 @@
+// The output window: the pane keeps its caret at the end, a right click opens the main
+// window's menus, and the borderless window can be dragged by its background and labels.
+#include "rcon/console/frmlog.h"
+#include "rcon/console/outputpane.h"
+#include "rcon/shell/fonts.h"
+#include "rcon/shell/frmrcon.h"
+#include "rcon/shell/program.h"
+#include "tests/support/fakeplatform.h"
+#include "tests/support/programfolder.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QTest>
+
+class TestFrmLog : public QObject {
+    Q_OBJECT
+
+    struct Fixture {
+        Fixture() {
+            program = std::make_unique<Program>(folder.path(), folder.optionsFile(), platform);
+            program->start();
+            log = program->frmLog();
+        }
+        ProgramFolder folder;
+        FakePlatform platform;
+        std::unique_ptr<Program> program;
+        FrmLog *log = nullptr;
+    };
+
+private Q_SLOTS:
+    void initTestCase() { talvero::registerApplicationFonts(); }
+
+    void borderlessWindowOfFixedSize() {
+        Fixture f;
+        QVERIFY(f.log->windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(f.log->size(), QSize(468, 270));
+        QCOMPARE(f.log->LHost->text(), QStringLiteral("Not Connected"));
+        QCOMPARE(f.log->Label->text(), QStringLiteral("Talvero -"));
+    }
+
+    void caretReturnsToTheEnd() {
+        Fixture f;
+        OutputPane *pane = f.log->TxtGet;
+        pane->appendText(QStringLiteral("first line\r\nsecond line\r\n"));
+        const int end = pane->document()->characterCount() - 1;
+        QCOMPARE(pane->textCursor().position(), end);
+
+        QTest::mouseClick(pane->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(pane->textCursor().position(), end);
+        QVERIFY(!pane->textCursor().hasSelection());
+
+        pane->setFocus();
+        QTest::keyClick(pane, Qt::Key_Up);
+        QTest::keyClick(pane, Qt::Key_Home);
+        QTest::keyClick(pane, Qt::Key_Left, Qt::ShiftModifier);
+        QCOMPARE(pane->textCursor().position(), end);
+        QVERIFY(!pane->textCursor().hasSelection());
+
+        // Even a selection made by the program itself does not stay.
+        QTextCursor cursor = pane->textCursor();
+        cursor.setPosition(0);
+        cursor.setPosition(3, QTextCursor::KeepAnchor);
+        pane->setTextCursor(cursor);
+        QCOMPARE(pane->textCursor().position(), end);
+        QVERIFY(!pane->textCursor().hasSelection());
+
+        pane->appendText(QStringLiteral("third"));
+        QVERIFY(pane->toPlainText().endsWith(QStringLiteral("second line\nthird")));
+        QCOMPARE(pane->text(), QStringLiteral("first line\r\nsecond line\r\nthird"));
+    }
+
+    void typingIntoThePaneChangesNothing() {
+        Fixture f;
+        OutputPane *pane = f.log->TxtGet;
+        pane->appendText(QStringLiteral("reply"));
+        pane->setFocus();
+        QTest::keyClicks(pane, QStringLiteral("typed"));
+        QCOMPARE(pane->toPlainText(), QStringLiteral("reply"));
+    }
+
+    void rightClickOpensOptionsThenCommands() {
+        Fixture f;
+        FrmRcon *main = f.program->frmRcon();
+        QTest::mouseClick(f.log->TxtGet->viewport(), Qt::RightButton, {}, QPoint(10, 10));
+        QTRY_VERIFY(main->MnuOptions->isVisible());
+        QVERIFY(!main->MnuCommands->isVisible());
+        main->MnuOptions->close();
+
+        f.program->IsConnected = true;
+        QTest::mouseClick(f.log->TxtGet->viewport(), Qt::RightButton, {}, QPoint(10, 10));
+        QTRY_VERIFY(main->MnuCommands->isVisible());
+        main->MnuCommands->close();
+    }
+
+    void dragByBackgroundAndLabels() {
+        Fixture f;
+        for (QWidget *handle : {static_cast<QWidget *>(f.log), static_cast<QWidget *>(f.log->LHost),
+                                static_cast<QWidget *>(f.log->Label)}) {
+            const QPoint before = f.log->pos();
+            const QPoint grab = handle == f.log ? QPoint(3, 3) : QPoint(2, 2);
+            QTest::mousePress(handle, Qt::LeftButton, {}, grab);
+            QMouseEvent move(QEvent::MouseMove, QPointF(grab + QPoint(40, 25)),
+                             QPointF(handle->mapToGlobal(grab + QPoint(40, 25))), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(handle, &move);
+            QTest::mouseRelease(handle, Qt::LeftButton, {}, grab + QPoint(40, 25));
+            QCOMPARE(f.log->pos(), before + QPoint(40, 25));
+        }
+    }
+};
+
+QTEST_MAIN(TestFrmLog)
+#include "tst_frmlog.moc"

@@ -1,0 +1,514 @@
+// The main window against a fake game server on 127.0.0.1: connecting, the challenge, the
+// commands as bytes on the wire, the replies in the output window, the server's notices, socket
+// errors, resets, the automatic commands and the log file.
+#include "rcon/console/frmlog.h"
+#include "rcon/console/outputpane.h"
+#include "rcon/console/rconsocket.h"
+#include "rcon/settings/frmsetrcon.h"
+#include "rcon/settings/settingsstore.h"
+#include "rcon/shell/fonts.h"
+#include "rcon/shell/frmrcon.h"
+#include "rcon/shell/longtimer.h"
+#include "rcon/shell/program.h"
+#include "rcon/shell/trayicon.h"
+#include "rcon/shell/website.h"
+#include "rcon/xpbutton/xpbutton.h"
+#include "tests/support/fakegameserver.h"
+#include "tests/support/fakeplatform.h"
+#include "tests/support/programfolder.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSystemTrayIcon>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+const QByteArray Mark("\xFF\xFF\xFF\xFF");
+
+void click(XpButton *button) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(36, 10));
+}
+
+QByteArray reply(const QByteArray &text) {
+    return Mark + 'l' + text + QByteArray(2, '\0');
+}
+
+// Makes the current period of a long-interval timer control elapse now.
+void elapse(LongTimer *timer) {
+    QObject *inner = timer->control()->findChild<QObject *>(QStringLiteral("tmrCount"));
+    QVERIFY(inner);
+    QVERIFY(QMetaObject::invokeMethod(inner, "fire"));
+}
+} // namespace
+
+class TestFrmRcon : public QObject {
+    Q_OBJECT
+
+    struct Fixture {
+        explicit Fixture(const QByteArray &ini = "[AutoIP]\nIP=\nPort=\n[AutoRcon]\nRcon=\nTime=\nRcon2=\nTime2=\n") {
+            folder.writeFile(QStringLiteral("talvero.ini"), ini);
+        }
+        void start() {
+            program = std::make_unique<Program>(folder.path(), folder.optionsFile(), platform);
+            program->start();
+            main = program->frmRcon();
+            pane = program->frmLog()->TxtGet;
+        }
+        void fill(const QString &password = QStringLiteral("secret")) {
+            main->txtIP->setText(QStringLiteral("127.0.0.1"));
+            main->txtPort->setText(QString::number(server.port()));
+            main->txtPassword->setText(password);
+        }
+        // Connects and waits for the server's challenge to arrive.
+        bool connectAndConfirm(const QString &password = QStringLiteral("secret")) {
+            fill(password);
+            const int before = server.datagrams().size();
+            click(main->cmdconnect);
+            if (!server.waitForDatagrams(before + 1))
+                return false;
+            return QTest::qWaitFor([this] {
+                return program->frmLog()->LHost->text().startsWith(QStringLiteral("Connected to"));
+            });
+        }
+        // Sends raw bytes from the server and waits for the pane to change.
+        bool serverSays(const QByteArray &bytes) {
+            const QString before = pane->text();
+            server.sendToLastSender(bytes);
+            return QTest::qWaitFor([&] { return pane->text() != before; });
+        }
+        QByteArray lastSent() const { return server.datagrams().last().bytes; }
+
+        ProgramFolder folder;
+        FakePlatform platform;
+        FakeGameServer server;
+        std::unique_ptr<Program> program;
+        FrmRcon *main = nullptr;
+        OutputPane *pane = nullptr;
+    };
+
+private Q_SLOTS:
+    void initTestCase() { talvero::registerApplicationFonts(); }
+
+    void startsDisconnectedWithoutMenuBar() {
+        Fixture f;
+        f.start();
+        QVERIFY(f.main->isVisible());
+        QCOMPARE(f.main->windowTitle(), QStringLiteral("Talvero"));
+        QVERIFY(f.main->findChildren<QMenuBar *>().isEmpty());
+        QVERIFY(!f.program->IsConnected);
+        QVERIFY(f.main->cmdconnect->isEnabled());
+        QVERIFY(!f.main->cmddisconnect->isEnabled());
+        QVERIFY(!f.main->Fra[2]->isEnabled());
+        QVERIFY(!f.main->CmdSend->isEnabled());
+        QCOMPARE(f.main->txtPort->text(), QStringLiteral("27015"));
+        QVERIFY(!f.main->MnuTrayDConnect->isEnabled());
+        QCOMPARE(f.main->windowOpacity(), 1.0);
+    }
+
+    void connectSendsChallengeAndConfirms() {
+        Fixture f;
+        f.start();
+        QVERIFY(f.connectAndConfirm());
+        QCOMPARE(f.server.received(0), Mark + "challenge rcon");
+        QVERIFY(f.program->IsConnected);
+        QVERIFY(!f.main->cmdconnect->isEnabled());
+        QVERIFY(f.main->cmddisconnect->isEnabled());
+        QVERIFY(f.main->Fra[2]->isEnabled());
+        QVERIFY(!f.main->txtIP->isEnabled());
+        QVERIFY(!f.main->txtPort->isEnabled());
+        QVERIFY(f.main->txtPassword->isEnabled());
+        QCOMPARE(f.program->ChallengeText, QStringLiteral("1234567890"));
+        QCOMPARE(f.program->frmLog()->LHost->text(), QStringLiteral("Connected to 127.0.0.1\r\n"));
+        QCOMPARE(f.pane->text(), QStringLiteral("Connected to 127.0.0.1\n\r\n"));
+        QVERIFY(!f.program->frmSetRcon()->CLog->isEnabled());
+        QVERIFY(f.main->Rcon->isEnabled());
+        QCOMPARE(f.main->Rcon->interval(), 120000);
+        QVERIFY(!f.main->TimerX1->isEnabled());
+    }
+
+    void shortChallengeStillConfirms() {
+        Fixture f;
+        f.server.setChallenge("123456789");
+        f.start();
+        QVERIFY(f.connectAndConfirm());
+        QCOMPARE(f.program->ChallengeText, QStringLiteral("123456789"));
+    }
+
+    void commandsGoOutAsExactBytes() {
+        Fixture f;
+        f.start();
+        QVERIFY(f.connectAndConfirm());
+
+        QTest::keyClicks(f.main->txtSend, QStringLiteral("status"));
+        QVERIFY(f.main->CmdSend->isEnabled());
+        QTest::keyClick(f.main->txtSend, Qt::Key_Return);
+        QVERIFY(f.server.waitForDatagrams(2));
+        QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret status");
+        QCOMPARE(f.main->txtSend->text(), QString());
+        QVERIFY(!f.main->CmdSend->isEnabled());
+
+        QTest::keyClicks(f.main->txtSend, QStringLiteral("sv_gravity 800"));
+        click(f.main->CmdSend);
+        QVERIFY(f.server.waitForDatagrams(3));
+        QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret sv_gravity 800");
+
+        f.main->txtSend->setText(QStringLiteral("keep"));
+        QTest::keyClicks(f.main->TxtSendAdmin, QStringLiteral("kick bob"));
+        QTest::keyClick(f.main->TxtSendAdmin, Qt::Key_Enter);
+        QVERIFY(f.server.waitForDatagrams(4));
+        QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret admin_command admin_kick bob");
+        QCOMPARE(f.main->TxtSendAdmin->text(), QString());
+        QCOMPARE(f.main->txtSend->text(), QStringLiteral("keep"));
+
+        // The password is read at every send, and one with a space goes in quotes.
+        f.main->txtPassword->setText(QStringLiteral("two words"));
+        f.main->txtSend->setText(QStringLiteral("users"));
+        click(f.main->CmdSend);
+        QVERIFY(f.server.waitForDatagrams(5));
+        QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 \"two words\" users");
+
+        // Enter in an empty line sends nothing.
+        QTest::keyClick(f.main->txtSend, Qt::Key_Return);
+        QTest::keyClick(f.main->TxtSendAdmin, Qt::Key_Return);
+        f.main->txtSend->setText(QStringLiteral("echo last"));
+        click(f.main->CmdSend);
+        QVERIFY(f.server.waitForDatagrams(6));
+        QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 \"two words\" echo last");
+    }
+
+    void cannedCommandsSendTheirCommand() {
+        Fixture f;
+        f.start();
+        QVERIFY(f.connectAndConfirm());
+        const std::pair<QAction *, QByteArray> canned[] = {
+            {f.main->MnuHostName, "hostname"},   {f.main->MnuUsers, "users"},
+            {f.main->mnuStatus, "status"},       {f.main->MnuGravity, "sv_gravity"},
+            {f.main->MnuP1, "kick player"},      {f.main->MnuP2, "kick player(1)"},
+            {f.main->MnuP3, "kick player(2)"},   {f.main->MnuP4, "kick player(3)"},
+            {f.main->MnuLogStatus, "log"},       {f.main->MnuLogOn, "log on"},
+            {f.main->MnuLogOff, "log off"},
+        };
+        int count = 1;
+        for (const auto &[action, command] : canned) {
+            f.main->txtSend->setText(QStringLiteral("typed text"));
+            action->trigger();
+            QVERIFY(f.server.waitForDatagrams(++count));
+            QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret " + command);
+            QCOMPARE(f.main->txtSend->text(), QString());
+        }
+        QCOMPARE(f.main->MnuP3->text(), QStringLiteral("Player(2)"));
+        QCOMPARE(f.main->MnuP4->text(), QStringLiteral("Player(3)"));
+    }
+
+    void repliesAreShownWithoutNuls() {
+        Fixture f;
+        f.start();
+        QVERIFY(f.connectAndConfirm());
+        QVERIFY(f.serverSays(reply("hostname: \"My Server\"\n")));
+        QVERIFY(f.pane->text().endsWith(QStringLiteral("hostname: \"My Server\"\n\r\n")));
+        QVERIFY(!f.pane->toPlainText().contains(QChar(0)));
+
+        QVERIFY(f.serverSays(Mark + "l" + QByteArray(2, '\0')));
+        QVERIFY(f.pane->text().endsWith(
+            QStringLiteral("The command as been received by the server . . .\n\r\n")));
+
+        // A 45-byte reply that is not the ban notice is only output.
+        const QByteArray line = reply(QByteArray(38, 'x'));
+        QCOMPARE(line.size(), 45);
+        QVERIFY(f.serverSays(line));
+        QVERIFY(f.program->IsConnected);
+        QVERIFY(f.pane->text().endsWith(QString(38, QLatin1Char('x')) + QStringLiteral("\r\n")));
+
+        // A line of 31 bytes of output is no connect confirmation.
+        QVERIFY(f.serverSays(reply(QByteArray(24, 'y'))));
+        QVERIFY(f.pane->text().endsWith(QString(24, QLatin1Char('y')) + QStringLiteral("\r\n")));
+    }
+
+    void banNoticeDisconnects() {
+        Fixture f;
+        f.start();
+        QVERIFY(f.connectAndConfirm());
+        f.server.sendToLastSender(Mark + "lYou have been banned from this server.\n" + QByteArray(1, '\0'));
+        QTRY_VERIFY(!f.program->IsConnected);
+        QCOMPARE(f.pane->text(), QString());
+        QCOMPARE(f.platform.boxes.size(), 1);
+        QCOMPARE(f.platform.boxes[0].icon, Platform::Icon::Information);
+        QCOMPARE(f.platform.boxes[0].text,
+                 QStringLiteral("You have been banned from this server. \r\nYou may need to "
+                                "contact the Admin to fix this problem."));
+        QVERIFY(f.main->cmdconnect->isEnabled());
+        QVERIFY(f.program->frmSetRcon()->CLog->isEnabled());
+    }
+
+    void splitReplyIsJoined() {
+        Fixture f;
+        f.start();
+        QVERIFY(f.connectAndConfirm());
+        const QByteArray whole = reply(QByteArray("first half, ") + QByteArray("second half\n"));
+        auto part = [](int index, const QByteArray &bytes) {
+            return QByteArray("\xFE\xFF\xFF\xFF", 4) + QByteArray("\x07\x00\x00\x00", 4) +
+                   char((index << 4) | 2) + bytes;
+        };
+        f.server.sendToLastSender(part(1, whole.mid(20)));
+        f.server.sendToLastSender(part(0, whole.left(20)));
+        QTRY_VERIFY(f.pane->text().endsWith(QStringLiteral("first half, second half\n\r\n")));
+    }
+
+    void foreignDatagramIsIgnored() {
+        Fixture f;
+        f.start();
+        QVERIFY(f.connectAndConfirm());
+        const QString before = f.pane->text();
+        f.server.sendFromForeign(Mark + "challenge rcon 9999999999\n" + QByteArray(1, '\0'));
+        f.server.sendFromForeign(reply("spoofed"));
+        QVERIFY(f.serverSays(reply("genuine")));
+        QCOMPARE(f.pane->text(), before + QStringLiteral("genuine\r\n"));
+        QCOMPARE(f.program->ChallengeText, QStringLiteral("1234567890"));
+    }
+
+    void unreachableServerResetsWithMessage() {
+        Fixture f;
+        f.start();
+        f.fill();
+        f.server.close();
+        click(f.main->cmdconnect);
+        QTRY_VERIFY(!f.platform.boxes.isEmpty());
+        QCOMPARE(f.platform.boxes[0].icon, Platform::Icon::Critical);
+        QCOMPARE(f.platform.boxes[0].text,
+                 QStringLiteral("Please check your Server IP, Port and Password then try again"));
+        QTRY_VERIFY(!f.program->IsConnected);
+        QVERIFY(f.main->cmdconnect->isEnabled());
+        QCOMPARE(f.main->txtIP->text(), QString());
+    }
+
+    void emptyFieldsAreRefused() {
+        Fixture f;
+        f.start();
+        f.main->txtIP->setText(QStringLiteral("127.0.0.1"));
+        click(f.main->cmdconnect);
+        QCOMPARE(f.platform.boxes.size(), 1);
+        QCOMPARE(f.platform.boxes[0].icon, Platform::Icon::Information);
+        QCOMPARE(f.platform.boxes[0].text,
+                 QStringLiteral("Please enter the IP Adress, Port and Rcon Password"));
+        QCOMPARE(f.main->txtIP->text(), QStringLiteral("127.0.0.1"));
+        QVERIFY(!f.program->IsConnected);
+        QVERIFY(f.server.datagrams().isEmpty());
+        QVERIFY(!f.program->frmSetRcon()->CLog->isEnabled());
+    }
+
+    void badPortsTakeTheConnectionErrorBranch_data() {
+        QTest::addColumn<QString>("port");
+        for (const char *port : {"70000", "letters", "0", "-5", "65535.5"})
+            QTest::newRow(port) << QString::fromLatin1(port);
+    }
+    void badPortsTakeTheConnectionErrorBranch() {
+        QFETCH(QString, port);
+        Fixture f("[AutoIP]\nIP=10.1.1.1\nPort=27020\n[AutoRcon]\nRcon=\n");
+        f.start();
+        f.fill();
+        f.main->txtPort->setText(port);
+        click(f.main->cmdconnect);
+        QCOMPARE(f.platform.boxes.size(), 1);
+        QCOMPARE(f.platform.boxes[0].icon, Platform::Icon::Critical);
+        QCOMPARE(f.platform.boxes[0].text,
+                 QStringLiteral("Connection Error: Please check your IP or Port address then try again."));
+        // The reset came first: the stored defaults are back.
+        QCOMPARE(f.main->txtIP->text(), QStringLiteral("10.1.1.1"));
+        QCOMPARE(f.main->txtPort->text(), QStringLiteral("27020"));
+        QCOMPARE(f.main->txtPassword->text(), QString());
+        QVERIFY(!f.program->IsConnected);
+    }
+
+    void fractionalPortRoundsHalfToEven() {
+        Fixture f;
+        f.start();
+        f.fill();
+        f.main->txtPort->setText(QString::number(f.server.port()) + QStringLiteral(".4"));
+        click(f.main->cmdconnect);
+        QVERIFY(f.server.waitForDatagrams(1));
+        QCOMPARE(f.main->ServerPort, int(f.server.port()));
+        click(f.main->cmddisconnect);
+
+        f.fill();
+        f.main->txtPort->setText(QStringLiteral("27015.5"));
+        click(f.main->cmdconnect);
+        QCOMPARE(f.main->ServerPort, 27016);
+        click(f.main->cmddisconnect);
+        f.fill();
+        f.main->txtPort->setText(QStringLiteral("27016.5"));
+        click(f.main->cmdconnect);
+        QCOMPARE(f.main->ServerPort, 27016);
+    }
+
+    void resetDuringChallengeStopsTheConnect() {
+        Fixture f;
+        f.start();
+        f.fill();
+        // A socket error handled while the challenge request lets events run.
+        QTimer::singleShot(0, f.main, [&f] {
+            Q_EMIT f.main->wsk->error(RconSocket::ConnectionRefused, QStringLiteral("refused"));
+        });
+        click(f.main->cmdconnect);
+        QVERIFY(!f.program->IsConnected);
+        QVERIFY(f.main->cmdconnect->isEnabled());
+        QVERIFY(!f.main->cmddisconnect->isEnabled());
+        QVERIFY(!f.main->Rcon->isEnabled());
+        QCOMPARE(f.platform.boxes.size(), 1);
+    }
+
+    void disconnectRestoresTheDefaults() {
+        Fixture f("[AutoIP]\nIP=127.0.0.1\nPort=27099\n[AutoRcon]\nRcon=\n");
+        f.start();
+        QCOMPARE(f.main->txtIP->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(f.main->txtPort->text(), QStringLiteral("27099"));
+        QVERIFY(f.connectAndConfirm());
+        f.main->TxtSendAdmin->setText(QStringLiteral("half typed"));
+        click(f.main->cmddisconnect);
+        QVERIFY(!f.program->IsConnected);
+        QCOMPARE(f.pane->text(), QString());
+        QCOMPARE(f.main->TxtSendAdmin->text(), QString());
+        QCOMPARE(f.main->txtIP->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(f.main->txtPort->text(), QStringLiteral("27099"));
+        QCOMPARE(f.main->txtPassword->text(), QString());
+        QCOMPARE(f.program->frmLog()->LHost->text(), QStringLiteral("Not Connected"));
+        QVERIFY(!f.main->Rcon->isEnabled());
+        QCOMPARE(f.main->Rcon->interval(), 0);
+        QVERIFY(f.program->frmSetRcon()->CLog->isEnabled());
+
+        // The old challenge is used until the new one arrives.
+        f.server.setChallenge(QByteArray());
+        f.fill();
+        click(f.main->cmdconnect);
+        f.main->txtSend->setText(QStringLiteral("status"));
+        click(f.main->CmdSend);
+        QVERIFY(f.server.waitForDatagrams(3));
+        QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret status");
+    }
+
+    void automaticCommandsAndBroadcastFollowTheirTimers() {
+        Fixture f("[AutoIP]\nIP=\n[AutoRcon]\nRcon=status\nTime=60000\nRcon2=users\nTime2=120000\n");
+        f.start();
+        QCOMPARE(f.pane->text(), QStringLiteral("Running in Automatic Command Mode . .\r\n \r\n"));
+        QCOMPARE(f.main->TimerX1->interval(), 60000);
+        QCOMPARE(f.main->TimerX2->interval(), 120000);
+
+        // While disconnected the timers' events are ignored.
+        elapse(f.main->TimerX1);
+        QVERIFY(f.server.datagrams().isEmpty());
+
+        QVERIFY(f.connectAndConfirm());
+        QVERIFY(f.main->TimerX1->isEnabled());
+        QVERIFY(f.main->TimerX2->isEnabled());
+        elapse(f.main->TimerX1);
+        QVERIFY(f.server.waitForDatagrams(2));
+        QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret status");
+        elapse(f.main->TimerX2); // 65535 ms
+        elapse(f.main->TimerX2); // the remaining 54465 ms
+        QVERIFY(f.server.waitForDatagrams(3));
+        QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret users");
+
+        elapse(f.main->Rcon);
+        elapse(f.main->Rcon);
+        QVERIFY(f.server.waitForDatagrams(4));
+        QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret admin_command admin_tsay yellow "
+                                      "\"Talvero - " + QByteArray(talvero::WebsiteAddress) + "\"");
+
+        // The next cycle repeats.
+        elapse(f.main->TimerX1);
+        QVERIFY(f.server.waitForDatagrams(5));
+        QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret status");
+
+        click(f.main->cmddisconnect);
+        QVERIFY(!f.main->Rcon->isEnabled());
+        elapse(f.main->Rcon);
+        QCOMPARE(f.server.datagrams().size(), 5);
+    }
+
+    void absentKeysNeverBecomeCommandsOrPasswords() {
+        Fixture f("[AutoIP]\nIP=127.0.0.1\n[AutoRcon]\nRcon=status\nTime=60000\nTime2=60000\n");
+        f.start();
+        QCOMPARE(f.main->txtPort->text(), QStringLiteral("27015"));
+        QCOMPARE(f.main->txtPassword->text(), QString());
+        QCOMPARE(f.program->AutoCommand2, QString());
+        QVERIFY(f.connectAndConfirm());
+        QVERIFY(!f.main->TimerX2->isEnabled());
+    }
+
+    void logKeepsEveryReplyOnceAcrossConnectionsAndRuns() {
+        Fixture f;
+        f.start();
+        f.program->settings().saveOption(QStringLiteral("LogText2File"), true);
+        for (int run = 0; run < 2; ++run) {
+            if (run == 1) {
+                f.program.reset();
+                f.start();
+            }
+            for (int connection = 0; connection < 2; ++connection) {
+                QVERIFY(f.connectAndConfirm());
+                QVERIFY(f.serverSays(reply(QStringLiteral("run %1 connection %2 a\n")
+                                               .arg(run)
+                                               .arg(connection)
+                                               .toLatin1())));
+                QVERIFY(f.serverSays(reply(QStringLiteral("run %1 connection %2 b\n")
+                                               .arg(run)
+                                               .arg(connection)
+                                               .toLatin1())));
+                click(f.main->cmddisconnect);
+            }
+        }
+        const QByteArray log = f.folder.readFile(QStringLiteral("rcon_log.txt"));
+        QByteArray expected;
+        for (int run = 0; run < 2; ++run) {
+            for (int connection = 0; connection < 2; ++connection) {
+                expected += "Connected to 127.0.0.1\n\n";
+                expected += QStringLiteral("run %1 connection %2 a\n\n").arg(run).arg(connection).toLatin1();
+                // The line break after a connection's last reply goes with the emptied pane.
+                expected += QStringLiteral("run %1 connection %2 b\n").arg(run).arg(connection).toLatin1();
+            }
+        }
+        QCOMPARE(log, expected);
+    }
+
+    void sendToTrayWithoutNotificationAreaMinimises() {
+        Fixture f;
+        f.start();
+        if (QSystemTrayIcon::isSystemTrayAvailable())
+            QSKIP("This desktop has a notification area; the tray test covers it.");
+        click(f.main->CmdTray);
+        QTRY_VERIFY(f.main->isMinimized());
+        QVERIFY(f.program->frmLog()->isMinimized());
+        QVERIFY(f.main->isVisible());
+        QVERIFY(!f.main->Tray->isVisible());
+        f.main->MnuTrayMain->trigger();
+        QTRY_VERIFY(!f.main->isMinimized());
+        QVERIFY(!f.program->frmLog()->isMinimized());
+    }
+
+    void exitAndAbout() {
+        Fixture f;
+        f.start();
+        f.main->MnuTrayAbout->trigger();
+        QCOMPARE(f.platform.startedPrograms, QStringList{f.folder.filePath(QStringLiteral("about"))});
+        f.main->MnuVisitSite->trigger();
+        QCOMPARE(f.platform.openedUrls.size(), 1);
+        for (QAction *silent : {f.main->MnuConents, f.main->MnuAbout, f.main->MnuAdminModCommands})
+            silent->trigger();
+        QCOMPARE(f.platform.openedUrls.size(), 1);
+        QCOMPARE(f.platform.startedPrograms.size(), 1);
+
+        click(f.main->CmdClose);
+        QVERIFY(f.platform.sounds.contains(f.folder.filePath(QStringLiteral("1284.wav"))));
+        QCOMPARE(f.platform.exitCodes, QList<int>{0});
+        QTRY_COMPARE(f.program->isEnding(), true);
+    }
+};
+
+QTEST_MAIN(TestFrmRcon)
+#include "tst_frmrcon.moc"
