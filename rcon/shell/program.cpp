@@ -49,19 +49,32 @@ void Program::start() {
     if (m_ending)
         return;
     FrmLog *output = frmLog();
+    placeSideBySide(main, output);
     main->show();
     output->show();
-    // The output window stands beside the main window, inside the screen.
-    const QRect mainFrame = main->frameGeometry();
-    QPoint beside = mainFrame.topRight() + QPoint(8, 0);
-    if (QScreen *screen = main->screen()) {
-        const QRect area = screen->availableGeometry();
-        if (beside.x() + output->width() > area.right())
-            beside = QPoint(mainFrame.left(), mainFrame.bottom() + 8);
-    }
-    output->move(beside);
     SetTranslucency(main, 255);
     SetTranslucency(output, 255);
+}
+
+void Program::placeSideBySide(QWidget *main, QWidget *output) {
+    // The two windows stand side by side in the middle of the screen, the output window on the
+    // right; where the screen is too narrow, below.
+    main->adjustSize();
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    constexpr int Gap = 24; // room for the main window's frame
+    QPoint outputOffset(main->width() + Gap, 0);
+    QSize total(outputOffset.x() + output->width(), std::max(main->height(), output->height()));
+    if (total.width() > area.width()) {
+        outputOffset = QPoint(0, main->height() + Gap * 2);
+        total = QSize(std::max(main->width(), output->width()), outputOffset.y() + output->height());
+    }
+    const QPoint topLeft(area.left() + std::max(0, (area.width() - total.width()) / 2),
+                         area.top() + std::max(0, (area.height() - total.height()) / 2));
+    main->move(topLeft);
+    output->move(topLeft + outputOffset);
 }
 
 FrmRcon *Program::frmRcon() {

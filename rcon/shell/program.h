@@ -84,6 +84,7 @@ public:
 private:
     enum class Unload { Now, Later };
     void unloadAll(Unload when);
+    static void placeSideBySide(QWidget *main, QWidget *output);
 
     QString m_programDir;
     QString m_optionsFile;
