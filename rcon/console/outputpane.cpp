@@ -2,6 +2,7 @@
 
 #include "rcon/shell/fonts.h"
 
+#include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -79,6 +80,9 @@ void OutputPane::mouseMoveEvent(QMouseEvent *event) {
 }
 
 void OutputPane::contextMenuEvent(QContextMenuEvent *event) {
-    // The right button opens the program's own menus (see mousePressed), not an edit menu.
+    // The right button opens the program's own menus (see mousePressed), not an edit menu; the
+    // menu key and Shift+F10 do the same for the keyboard.
     event->accept();
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        Q_EMIT mousePressed(Qt::RightButton, viewport()->mapToGlobal(viewport()->rect().center()));
 }

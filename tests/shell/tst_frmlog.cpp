@@ -9,6 +9,7 @@
 #include "tests/support/programfolder.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QTest>
@@ -89,6 +90,12 @@ private Q_SLOTS:
 
         f.program->IsConnected = true;
         QTest::mouseClick(f.log->TxtGet->viewport(), Qt::RightButton, {}, QPoint(10, 10));
+        QTRY_VERIFY(main->MnuCommands->isVisible());
+        main->MnuCommands->close();
+
+        // The menu key opens the same menu from the keyboard.
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), QPoint(5, 5));
+        QApplication::sendEvent(f.log->TxtGet->viewport(), &key);
         QTRY_VERIFY(main->MnuCommands->isVisible());
         main->MnuCommands->close();
     }
