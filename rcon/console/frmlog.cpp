@@ -37,9 +37,12 @@ FrmLog::FrmLog(Program &program)
     paneLayout->setContentsMargins(0, 0, 0, 0);
     paneLayout->addWidget(TxtGet);
 
+    // The status ends in a line break when connected; both labels keep to the top line.
+    Label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LHost->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     auto *header = new QHBoxLayout;
-    header->addWidget(Label);
-    header->addWidget(LHost, 1);
+    header->addWidget(Label, 0, Qt::AlignTop);
+    header->addWidget(LHost, 1, Qt::AlignTop);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 8, 10, 10);
     layout->setSpacing(6);
