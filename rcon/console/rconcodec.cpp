@@ -1,0 +1,92 @@
+#include "rcon/console/rconcodec.h"
+
+#include "rcon/shell/website.h"
+
+#include <QStringList>
+
+namespace RconCodec {
+
+namespace {
+
+// The server's datagram tokenizer splits at spaces but keeps a double-quoted run together.
+// A password the user already put in quotes (a habit from clients that never quoted) is sent
+// as it stands, so stored passwords that carry their own quotes keep working.
+QString passwordField(const QString &password) {
+    if (!password.contains(QLatin1Char(' ')))
+        return password;
+    const QLatin1Char quote('"');
+    if (password.size() >= 2 && password.startsWith(quote) && password.endsWith(quote))
+        return password;
+    return quote + password + quote;
+}
+
+bool isChallengeReply(const QString &datagram) {
+    return datagram.startsWith(Mark() + QLatin1String("challenge"));
+}
+
+} // namespace
+
+QString Mark() {
+    return QString(4, QChar(0xFF));
+}
+
+QString BuildChallengeRequest() {
+    return Mark() + QLatin1String("challenge rcon");
+}
+
+QString BuildCommandDatagram(const QString &challengeText, const QString &password,
+                             const QString &command) {
+    return Mark() + QLatin1String("rcon ") + challengeText + QLatin1Char(' ') +
+           passwordField(password) + QLatin1Char(' ') + command;
+}
+
+QString BuildAdminDatagram(const QString &challengeText, const QString &password,
+                           const QString &adminText) {
+    return BuildCommandDatagram(challengeText, password,
+                                QLatin1String("admin_command admin_") + adminText);
+}
+
+QString BuildBroadcastDatagram(const QString &challengeText, const QString &password) {
+    const QString command = QLatin1String("admin_command admin_tsay yellow \"") +
+                            QLatin1String(talvero::ProductName) + QLatin1String(" - ") +
+                            QLatin1String(talvero::WebsiteAddress) + QLatin1Char('"');
+    return BuildCommandDatagram(challengeText, password, command);
+}
+
+bool ParseChallengeReply(const QString &datagram, QString &challengeText) {
+    if (!isChallengeReply(datagram))
+        return false;
+    const QStringList tokens = datagram.split(QLatin1Char(' '));
+    if (tokens.size() < 3 || tokens.at(2).size() < 2)
+        return true;
+    challengeText = tokens.at(2).chopped(2);
+    return true;
+}
+
+ReplyKind ClassifyReply(const QString &datagram) {
+    if (isChallengeReply(datagram))
+        return ReplyKind::ConnectConfirmation;
+    if (datagram.size() == 7)
+        return ReplyKind::EmptyAcknowledgement;
+    // The notice is 45 bytes: MARK, type letter, the sentence, LF, NUL. Console output of the
+    // same length must not end the connection, so the sentence itself is checked.
+    static const QLatin1String banSentence("You have been banned from this server.");
+    if (datagram.size() == 45 && datagram.startsWith(Mark()) &&
+        QStringView(datagram).mid(5).startsWith(banSentence))
+        return ReplyKind::BanNotice;
+    return ReplyKind::Ordinary;
+}
+
+QString CleanReply(const QString &datagram) {
+    QString text = datagram;
+    text.remove(Mark());
+    if (text.size() <= 1)
+        return {};
+    text.remove(0, 1);
+    text.remove(QChar::Null);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+} // namespace RconCodec

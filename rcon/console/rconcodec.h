@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+
+// The bytes exchanged with a GoldSrc server's remote console, as text: every character stands
+// for one byte (Latin-1), NUL and the 0xFF marker included. Pure functions; the caller owns the
+// challenge text and hands it in.
+namespace RconCodec {
+
+// The four 0xFF characters that open every datagram of the protocol.
+QString Mark();
+
+// MARK + "challenge rcon": asks the server for the challenge that later commands carry.
+QString BuildChallengeRequest();
+
+// MARK + "rcon " + challenge + " " + password + " " + command. A password that contains a
+// space goes between double quotes, because the server splits the datagram at spaces.
+QString BuildCommandDatagram(const QString &challengeText, const QString &password,
+                             const QString &command);
+
+// A command datagram for AdminMod: "admin_command " + "admin_" + adminText, the prefix added
+// whatever the text already starts with.
+QString BuildAdminDatagram(const QString &challengeText, const QString &password,
+                           const QString &adminText);
+
+// The two-minute AdminMod broadcast:
+// admin_command admin_tsay yellow "Talvero - <website>".
+QString BuildBroadcastDatagram(const QString &challengeText, const QString &password);
+
+// Recognises a challenge reply (MARK + "challenge" at its start) and returns true for it.
+// challengeText takes the third space-separated token without the server's two trailing
+// characters; a reply too short to hold one leaves challengeText as it was.
+bool ParseChallengeReply(const QString &datagram, QString &challengeText);
+
+enum class ReplyKind {
+    ConnectConfirmation,  // the server's challenge reply
+    EmptyAcknowledgement, // a command that produced no output: MARK, type letter, NUL, NUL
+    BanNotice,            // "You have been banned from this server."
+    Ordinary,             // console output, and anything not recognised
+};
+ReplyKind ClassifyReply(const QString &datagram);
+
+// The text to show: every MARK removed, then the reply-type letter; NULs dropped; CR LF, a lone
+// CR and LF each become one LF. A lone CR counts as a line break because the pane cannot
+// overwrite a line the way a terminal does, and joining two lines would garble them.
+QString CleanReply(const QString &datagram);
+
+} // namespace RconCodec

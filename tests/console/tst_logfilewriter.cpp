@@ -1,0 +1,211 @@
+// The reply log across connections and runs: every reply once, in order, as UTF-8 lines.
+#include "rcon/console/logfilewriter.h"
+#include "tests/support/programfolder.h"
+
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+// The output pane as the program fills it: each reply is appended, the whole text handed to
+// the log, then CR LF appended. A disconnect empties it.
+class Pane final {
+public:
+    explicit Pane(LogFileWriter &log)
+        : m_log(log) {}
+    bool reply(const QString &text) {
+        m_text += text;
+        const bool written = m_log.WriteLog(m_text);
+        m_text += QLatin1String("\r\n");
+        return written;
+    }
+    void empty() { m_text.clear(); }
+    void show(const QString &text) { m_text += text; }
+
+private:
+    LogFileWriter &m_log;
+    QString m_text;
+};
+
+} // namespace
+
+class TestLogFileWriter : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void repliesOfOneConnectionAreLoggedOnce() {
+        ProgramFolder folder;
+        LogFileWriter log;
+        QVERIFY(log.OpenLog(folder.filePath("rcon_log.txt")));
+        Pane pane(log);
+        QVERIFY(pane.reply("Connected to 10.0.0.1\r\n"));
+        QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("Connected to 10.0.0.1\n"));
+        QVERIFY(pane.reply("\"hostname\" is \"My Server\"\n"));
+        QVERIFY(pane.reply("The command as been received by the server . . .\r\n"));
+        QCOMPARE(folder.readFile("rcon_log.txt"),
+                 QByteArray("Connected to 10.0.0.1\n\n"
+                            "\"hostname\" is \"My Server\"\n\n"
+                            "The command as been received by the server . . .\n"));
+    }
+
+    // The log always ends with a whole line, though the pane gets its line break only after
+    // the write; the break is not written a second time.
+    void eachWriteLeavesWholeLines() {
+        ProgramFolder folder;
+        LogFileWriter log;
+        QVERIFY(log.OpenLog(folder.filePath("rcon_log.txt")));
+        Pane pane(log);
+        pane.reply("one");
+        QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("one\n"));
+        pane.reply("two");
+        QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("one\ntwo\n"));
+        pane.reply("");
+        pane.reply("four");
+        QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("one\ntwo\n\nfour\n"));
+    }
+
+    void paneEmptiedBetweenConnectionsLosesAndRepeatsNothing() {
+        ProgramFolder folder;
+        const QString path = folder.filePath("rcon_log.txt");
+        LogFileWriter log;
+        Pane pane(log);
+        QVERIFY(log.OpenLog(path));
+        pane.reply("Connected to 10.0.0.1");
+        pane.reply("users");
+        pane.empty(); // disconnect
+        QVERIFY(log.OpenLog(path));
+        // The new connection's first reply reads exactly like the old pane's start.
+        pane.reply("Connected to 10.0.0.1");
+        pane.reply("status");
+        pane.empty();
+        QVERIFY(log.OpenLog(path));
+        pane.reply("Connected to 10.0.0.12");
+        QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("Connected to 10.0.0.1\nusers\n"
+                                                             "Connected to 10.0.0.1\nstatus\n"
+                                                             "Connected to 10.0.0.12\n"));
+    }
+
+    void samePaneReadingTheSameAfterReconnectIsLoggedAgain() {
+        ProgramFolder folder;
+        const QString path = folder.filePath("rcon_log.txt");
+        LogFileWriter log;
+        Pane pane(log);
+        QVERIFY(log.OpenLog(path));
+        pane.reply("Connected to 10.0.0.1");
+        pane.empty();
+        QVERIFY(log.OpenLog(path));
+        pane.reply("Connected to 10.0.0.1");
+        QCOMPARE(folder.readFile("rcon_log.txt"),
+                 QByteArray("Connected to 10.0.0.1\nConnected to 10.0.0.1\n"));
+    }
+
+    // A second Connect on a live connection opens the log again but keeps the pane.
+    void repeatedOpenLogOnALivePaneAppendsOnlyTheNewReplies() {
+        ProgramFolder folder;
+        const QString path = folder.filePath("rcon_log.txt");
+        LogFileWriter log;
+        Pane pane(log);
+        QVERIFY(log.OpenLog(path));
+        pane.reply("Connected to 10.0.0.1");
+        pane.reply("first");
+        QVERIFY(log.OpenLog(path));
+        pane.reply("Connected to 10.0.0.1");
+        QVERIFY(log.OpenLog(path));
+        pane.reply("second");
+        QCOMPARE(folder.readFile("rcon_log.txt"),
+                 QByteArray("Connected to 10.0.0.1\nfirst\nConnected to 10.0.0.1\nsecond\n"));
+    }
+
+    void restartAppendsAfterTheEarlierRun() {
+        ProgramFolder folder;
+        const QString path = folder.filePath("rcon_log.txt");
+        {
+            LogFileWriter log;
+            Pane pane(log);
+            QVERIFY(log.OpenLog(path));
+            pane.reply("Connected to 10.0.0.1");
+            pane.reply("before the restart");
+        }
+        LogFileWriter log;
+        Pane pane(log);
+        QVERIFY(log.OpenLog(path));
+        pane.reply("Connected to 10.0.0.1");
+        pane.reply("after the restart");
+        QCOMPARE(folder.readFile("rcon_log.txt"),
+                 QByteArray("Connected to 10.0.0.1\nbefore the restart\n"
+                            "Connected to 10.0.0.1\nafter the restart\n"));
+    }
+
+    void existingLogIsKeptAndItsLastLineClosed() {
+        ProgramFolder folder;
+        folder.writeFile("rcon_log.txt", "old line one\nold line two");
+        LogFileWriter log;
+        Pane pane(log);
+        QVERIFY(log.OpenLog(folder.filePath("rcon_log.txt")));
+        pane.reply("new");
+        QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("old line one\nold line two\nnew\n"));
+    }
+
+    void lineEndsBecomeLf() {
+        ProgramFolder folder;
+        LogFileWriter log;
+        Pane pane(log);
+        QVERIFY(log.OpenLog(folder.filePath("rcon_log.txt")));
+        pane.show("defaults\r\n");
+        pane.reply("a\r\nb\rc\n");
+        pane.reply("d\r");
+        pane.reply("e");
+        pane.reply(QStringLiteral("f") + QChar(QChar::ParagraphSeparator) + QStringLiteral("g"));
+        QCOMPARE(folder.readFile("rcon_log.txt"),
+                 QByteArray("defaults\na\nb\nc\n\nd\n\ne\nf\ng\n"));
+    }
+
+    void textIsWrittenAsUtf8() {
+        ProgramFolder folder;
+        LogFileWriter log;
+        Pane pane(log);
+        QVERIFY(log.OpenLog(folder.filePath("rcon_log.txt")));
+        pane.reply(QString::fromLatin1("caf\xE9 \xFF"));
+        QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("caf\xC3\xA9 \xC3\xBF\n"));
+    }
+
+    void paneEmptiedWithoutReopeningStartsAfresh() {
+        ProgramFolder folder;
+        LogFileWriter log;
+        Pane pane(log);
+        QVERIFY(log.OpenLog(folder.filePath("rcon_log.txt")));
+        pane.reply("a long first reply");
+        pane.empty();
+        pane.reply("short");
+        pane.empty();
+        pane.reply("other"); // same length as before, different text
+        QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("a long first reply\nshort\nother\n"));
+    }
+
+    void sameTextTwiceAddsNothing() {
+        ProgramFolder folder;
+        LogFileWriter log;
+        QVERIFY(log.OpenLog(folder.filePath("rcon_log.txt")));
+        QVERIFY(log.WriteLog("one"));
+        QVERIFY(log.WriteLog("one"));
+        QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("one\n"));
+    }
+
+    void logThatCannotBeOpenedFailsEveryWrite() {
+        ProgramFolder folder;
+        LogFileWriter log;
+        QVERIFY(!log.WriteLog("before any open"));
+        QVERIFY(!log.OpenLog(folder.filePath("no such folder/rcon_log.txt")));
+        QVERIFY(!log.WriteLog("reply"));
+    }
+
+    void fullDiskIsReportedAsAFailedWrite() {
+        if (!QFile::exists("/dev/full"))
+            QSKIP("no /dev/full here");
+        LogFileWriter log;
+        QVERIFY(log.OpenLog("/dev/full"));
+        QVERIFY(!log.WriteLog("reply"));
+    }
+};
+
+QTEST_MAIN(TestLogFileWriter)
+#include "tst_logfilewriter.moc"

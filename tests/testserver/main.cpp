@@ -1,0 +1,48 @@
+// talvero-testserver: a GoldSrc-like remote console on 127.0.0.1 to try the program against.
+#include "tests/support/goldsrcserver.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("talvero-testserver"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("A game server's remote console on 127.0.0.1, for trying Talvero."));
+    parser.addHelpOption();
+    const QCommandLineOption portOption(QStringLiteral("port"),
+                                        QStringLiteral("UDP port to listen on (default 27015)."),
+                                        QStringLiteral("N"), QStringLiteral("27015"));
+    const QCommandLineOption passwordOption(QStringLiteral("password"),
+                                            QStringLiteral("The rcon password (default secret)."),
+                                            QStringLiteral("TEXT"), QStringLiteral("secret"));
+    parser.addOption(portOption);
+    parser.addOption(passwordOption);
+    parser.process(app);
+
+    bool ok = false;
+    const uint port = parser.value(portOption).toUInt(&ok);
+    if (!ok || port > 65535) {
+        std::fprintf(stderr, "talvero-testserver: bad port \"%s\"\n",
+                     qPrintable(parser.value(portOption)));
+        return 2;
+    }
+
+    GoldSrcServer server;
+    server.setPassword(parser.value(passwordOption).toLatin1());
+    if (!server.listen(quint16(port))) {
+        std::fprintf(stderr, "talvero-testserver: cannot listen on 127.0.0.1:%u\n", port);
+        return 1;
+    }
+    QObject::connect(&server, &GoldSrcServer::commandExecuted, [](const QString &command) {
+        std::printf("rcon: %s\n", qPrintable(command));
+        std::fflush(stdout);
+    });
+    std::printf("talvero-testserver listening on 127.0.0.1:%u\n", server.port());
+    std::fflush(stdout);
+    return app.exec();
+}
