@@ -64,7 +64,7 @@ GoldSrcServer::GoldSrcServer(QObject *parent)
     : QObject(parent)
     , m_socket(new QUdpSocket(this)) {
     m_clock.start();
-    m_players = {{"Player", 1}, {"Player(1)", 2}, {"Player(3)", 3}, {"Player(4)", 4}, {"bob", 5}};
+    m_players = {{"Player", 1}, {"Player(1)", 2}, {"Player(2)", 3}, {"Player(3)", 4}, {"bob", 5}};
     connect(m_socket, &QUdpSocket::readyRead, this, &GoldSrcServer::onReadyRead);
 }
 
