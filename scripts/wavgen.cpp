@@ -69,11 +69,11 @@ int main(int argc, char **argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    const bool ok =
-        writeWav(dir + "/welcome.wav",
-                 melody({{523.25, 0.16}, {659.25, 0.16}, {783.99, 0.32}}, 0.5)) &&
-        writeWav(dir + "/1284.wav", melody({{783.99, 0.14}, {659.25, 0.14}, {523.25, 0.28}}, 0.5)) &&
-        writeWav(dir + "/85858.wav", melody({{1800.0, 0.025}}, 0.35));
+    const bool ok = writeWav(dir + "/welcome.wav",
+                             melody({{523.25, 0.16}, {659.25, 0.16}, {783.99, 0.32}}, 0.5)) &&
+                    writeWav(dir + "/1284.wav",
+                             melody({{783.99, 0.14}, {659.25, 0.14}, {523.25, 0.28}}, 0.5)) &&
+                    writeWav(dir + "/85858.wav", melody({{1800.0, 0.025}}, 0.35));
     if (!ok) {
         std::cerr << "wavgen: cannot write the sounds into " << dir << "\n";
         return 1;

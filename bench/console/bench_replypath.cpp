@@ -17,8 +17,8 @@ namespace {
 QString replyDatagram(int n) {
     QString text = QStringLiteral("reply %1 ").arg(n, 8, 10, QLatin1Char('0'));
     text = text.leftJustified(80, QLatin1Char('x'));
-    return QString(4, QChar(0xFF)) + QLatin1Char('l') + text + QLatin1Char('\n') +
-           QChar(0) + QChar(0);
+    return QString(4, QChar(0xFF)) + QLatin1Char('l') + text + QLatin1Char('\n') + QChar(0) +
+           QChar(0);
 }
 
 void BM_ReplyPathWithLog(benchmark::State &state) {

@@ -48,11 +48,7 @@ FrmSetRcon::~FrmSetRcon() = default;
 
 void FrmSetRcon::buildControls() {
     auto makeButton = [this](const QString &name, const QString &caption) {
-        auto *button = new XpButton(this);
-        button->setObjectName(name);
-        button->setCaption(caption);
-        button->setClickSound(&m_program.platform(), m_program.filePath(QStringLiteral("85858.wav")));
-        return button;
+        return m_program.newButton(this, name, caption);
     };
     auto makeBox = [this](const QString &name, const QString &caption) {
         auto *box = new QCheckBox(caption, this);
@@ -87,7 +83,8 @@ void FrmSetRcon::buildControls() {
     auto *commands = new QGroupBox(QStringLiteral("Automatic Rcon Commands"), this);
     txtcommand = makeField(QStringLiteral("txtcommand"), QStringLiteral("First automatic command"));
     CTime = makeList(QStringLiteral("CTime"), QStringLiteral("Interval of the first command"));
-    txtcommand2 = makeField(QStringLiteral("txtcommand2"), QStringLiteral("Second automatic command"));
+    txtcommand2 =
+        makeField(QStringLiteral("txtcommand2"), QStringLiteral("Second automatic command"));
     txtcommand2->setEnabled(false);
     CTime2 = makeList(QStringLiteral("CTime2"), QStringLiteral("Interval of the second command"));
     CmdApp = makeButton(QStringLiteral("CmdApp"), QStringLiteral("Apply"));
@@ -199,8 +196,9 @@ void FrmSetRcon::buildControls() {
         m_program.LogToFile = ticked;
     });
     // Any click on "Ask for password" means: ask again from now on.
-    connect(ChkAskPM, &QCheckBox::toggled, this,
-            [&settings] { settings.saveOption(QStringLiteral("ShowPassDlg"), QStringLiteral("0")); });
+    connect(ChkAskPM, &QCheckBox::toggled, this, [&settings] {
+        settings.saveOption(QStringLiteral("ShowPassDlg"), QStringLiteral("0"));
+    });
     connect(txtcommand, &QLineEdit::textChanged, this, &FrmSetRcon::txtcommandChanged);
     connect(txtcommand2, &QLineEdit::textChanged, this, &FrmSetRcon::txtcommand2Changed);
     connect(CTime, &QComboBox::currentIndexChanged, this, [this] {
@@ -243,7 +241,8 @@ void FrmSetRcon::load() {
     const QString port = ini.GetFromINI(QStringLiteral("autoip"), QStringLiteral("port"), path());
     txtPort->setText(port);
     txtcommand->setText(ini.GetFromINI(QStringLiteral("AutoRcon"), QStringLiteral("Rcon"), path()));
-    txtcommand2->setText(ini.GetFromINI(QStringLiteral("AutoRcon"), QStringLiteral("Rcon2"), path()));
+    txtcommand2->setText(
+        ini.GetFromINI(QStringLiteral("AutoRcon"), QStringLiteral("Rcon2"), path()));
     m_time1 = ini.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("time"), path());
     m_time2 = ini.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("time2"), path());
 
@@ -255,8 +254,9 @@ void FrmSetRcon::load() {
         txtPort->setText(DefaultPort);
     }
     if (txtcommand->text() == NotFound) {
-        m_program.platform().messageBox(this, Platform::Icon::Critical, Platform::Buttons::Ok,
-                                        QStringLiteral("Error can't load settings file, Please reinstall Talvero"));
+        m_program.platform().messageBox(
+            this, Platform::Icon::Critical, Platform::Buttons::Ok,
+            QStringLiteral("Error can't load settings file, Please reinstall Talvero"));
         m_program.ExitProgram();
         return;
     }
@@ -389,7 +389,8 @@ bool FrmSetRcon::askRestart() {
     return m_program.platform().messageBox(
                this, Platform::Icon::Information, Platform::Buttons::YesNo,
                QStringLiteral("You need to restart Talvero before the changes will take effect\r\n"
-                              "Should Talvero restart now? (Recommended)")) == Platform::Answer::Yes;
+                              "Should Talvero restart now? (Recommended)")) ==
+           Platform::Answer::Yes;
 }
 
 void FrmSetRcon::closeClicked() {

@@ -38,7 +38,7 @@ QString ControlHost::libraryPath(const QString &className) const {
 }
 
 QWidget *ControlHost::create(const QString &className, QWidget *parent,
-                            const QVariantMap &properties) {
+                             const QVariantMap &properties) {
     const QString path = libraryPath(className);
     auto fail = [&](const QString &why) -> QWidget * {
         m_platform.messageBox(parent, Platform::Icon::Critical, Platform::Buttons::Ok,
@@ -55,9 +55,11 @@ QWidget *ControlHost::create(const QString &className, QWidget *parent,
     QPluginLoader *&loader = m_loaders[path];
     if (!loader)
         loader = new QPluginLoader(path);
-    const QJsonArray classes =
-        loader->metaData().value(QLatin1String("MetaData")).toObject().value(
-            QLatin1String("ClassNames")).toArray();
+    const QJsonArray classes = loader->metaData()
+                                   .value(QLatin1String("MetaData"))
+                                   .toObject()
+                                   .value(QLatin1String("ClassNames"))
+                                   .toArray();
     if (!classes.contains(QJsonValue(className)))
         return fail(QStringLiteral("%1 is not a valid control library for this class.").arg(path));
     auto *factory = qobject_cast<ControlFactory *>(loader->instance());

@@ -21,8 +21,7 @@ public:
 
     // The control's initial properties, as a window's saved design would give them, are handed
     // to its ReadProperties(bag, runMode) when it has one; the program always runs in run mode.
-    QWidget *create(const QString &className, QWidget *parent,
-                    const QVariantMap &properties = {});
+    QWidget *create(const QString &className, QWidget *parent, const QVariantMap &properties = {});
 
     // The file that holds a class ("…/libecho.so"), or an empty string for an unknown class.
     QString libraryPath(const QString &className) const;

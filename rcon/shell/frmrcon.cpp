@@ -113,11 +113,7 @@ void FrmRcon::buildFields() {
     TxtSendAdmin = makeField(QStringLiteral("TxtSendAdmin"));
 
     auto makeButton = [this](const QString &name, const QString &caption) {
-        auto *button = new XpButton(this);
-        button->setObjectName(name);
-        button->setCaption(caption);
-        button->setClickSound(&m_program.platform(), m_program.filePath(QStringLiteral("85858.wav")));
-        return button;
+        return m_program.newButton(this, name, caption);
     };
     CmdSend = makeButton(QStringLiteral("CmdSend"), QStringLiteral("Send"));
     CmdSendAdmin = makeButton(QStringLiteral("CmdSendAdmin"), QStringLiteral("Send"));
@@ -149,8 +145,8 @@ void FrmRcon::buildFields() {
     Fra[2] = new QGroupBox(QStringLiteral("AdminMod / Rcon "), this);
     Fra[2]->setObjectName(QStringLiteral("Fra2"));
     auto *commands = new QGridLayout(Fra[2]);
-    commands->addWidget(buddyLabel(QStringLiteral("Half-Life / Rcon Command:"), txtSend, Fra[2]),
-                        0, 0, 1, 2);
+    commands->addWidget(buddyLabel(QStringLiteral("Half-Life / Rcon Command:"), txtSend, Fra[2]), 0,
+                        0, 1, 2);
     commands->addWidget(txtSend, 1, 0);
     commands->addWidget(CmdSend, 1, 1);
     commands->addWidget(buddyLabel(QStringLiteral("Admin Mod Command:"), TxtSendAdmin, Fra[2]), 2,
@@ -219,22 +215,27 @@ void FrmRcon::buildMenus() {
     };
 
     MnuCommands = addMenu(nullptr, QStringLiteral("MnuCommands"), QStringLiteral("Commands"));
-    MnuAdminModCommands =
-        addAction(MnuCommands, QStringLiteral("MnuAdminModCommands"), QStringLiteral("Admin&Mod Comands"));
+    MnuAdminModCommands = addAction(MnuCommands, QStringLiteral("MnuAdminModCommands"),
+                                    QStringLiteral("Admin&Mod Comands"));
     QMenu *rconCommands =
         addMenu(MnuCommands, QStringLiteral("MnuCommand"), QStringLiteral("&Rcon Commands"));
-    MnuHostName = addAction(rconCommands, QStringLiteral("MnuHostName"), QStringLiteral("Hostname"));
+    MnuHostName =
+        addAction(rconCommands, QStringLiteral("MnuHostName"), QStringLiteral("Hostname"));
     rconCommands->addSeparator()->setObjectName(QStringLiteral("Split3"));
-    MnuUsers = addAction(rconCommands, QStringLiteral("MnuUsers"), QStringLiteral("Current &Users"));
-    mnuStatus = addAction(rconCommands, QStringLiteral("mnuStatus"), QStringLiteral("Server &Status"));
+    MnuUsers =
+        addAction(rconCommands, QStringLiteral("MnuUsers"), QStringLiteral("Current &Users"));
+    mnuStatus =
+        addAction(rconCommands, QStringLiteral("mnuStatus"), QStringLiteral("Server &Status"));
     MnuGravity = addAction(rconCommands, QStringLiteral("MnuGravity"), QStringLiteral("Gravity"));
     QMenu *kick = addMenu(rconCommands, QStringLiteral("MnuKick"), QStringLiteral("Kick Players"));
     MnuP1 = addAction(kick, QStringLiteral("MnuP1"), QStringLiteral("Player"));
     MnuP2 = addAction(kick, QStringLiteral("MnuP2"), QStringLiteral("Player(1)"));
     MnuP3 = addAction(kick, QStringLiteral("MnuP3"), QStringLiteral("Player(2)"));
     MnuP4 = addAction(kick, QStringLiteral("MnuP4"), QStringLiteral("Player(3)"));
-    QMenu *logging = addMenu(rconCommands, QStringLiteral("MnuLoggimg"), QStringLiteral("HLDS Logging"));
-    MnuLogStatus = addAction(logging, QStringLiteral("MnuLogStatus"), QStringLiteral("Logging S&tatus?"));
+    QMenu *logging =
+        addMenu(rconCommands, QStringLiteral("MnuLoggimg"), QStringLiteral("HLDS Logging"));
+    MnuLogStatus =
+        addAction(logging, QStringLiteral("MnuLogStatus"), QStringLiteral("Logging S&tatus?"));
     logging->addSeparator()->setObjectName(QStringLiteral("Split1"));
     MnuLogOn = addAction(logging, QStringLiteral("MnuLogOn"), QStringLiteral("Lo&gging On"));
     MnuLogOff = addAction(logging, QStringLiteral("MnuLogOff"), QStringLiteral("Loggi&ng Off"));
@@ -247,14 +248,17 @@ void FrmRcon::buildMenus() {
 
     MnuOptions = addMenu(nullptr, QStringLiteral("MnuOptions"), QStringLiteral("Options"));
     MnuConnect = addAction(MnuOptions, QStringLiteral("MnuConnect"), QStringLiteral("Connect . ."));
-    MnuProperties = addAction(MnuOptions, QStringLiteral("MnuProperties"), QStringLiteral("Properties"));
+    MnuProperties =
+        addAction(MnuOptions, QStringLiteral("MnuProperties"), QStringLiteral("Properties"));
     MnuOptions->addSeparator()->setObjectName(QStringLiteral("Split5"));
     MnuPassManager =
         addAction(MnuOptions, QStringLiteral("MnuPassManager"), QStringLiteral("Password Manager"));
 
     MnuTray = addMenu(nullptr, QStringLiteral("MnuTray"), QStringLiteral("TrayMenu"));
-    MnuTrayConnect = addAction(MnuTray, QStringLiteral("MnuTrayConnect"), QStringLiteral("Connect"));
-    MnuTrayDConnect = addAction(MnuTray, QStringLiteral("MnuTrayDConnect"), QStringLiteral("Disconnect"));
+    MnuTrayConnect =
+        addAction(MnuTray, QStringLiteral("MnuTrayConnect"), QStringLiteral("Connect"));
+    MnuTrayDConnect =
+        addAction(MnuTray, QStringLiteral("MnuTrayDConnect"), QStringLiteral("Disconnect"));
     MnuTrayDConnect->setEnabled(false);
     MnuTray->addSeparator()->setObjectName(QStringLiteral("MnuTraySplit1"));
     MnuTrayMain = addAction(MnuTray, QStringLiteral("MnuTrayMain"), QStringLiteral("Back To Main"));
@@ -264,10 +268,10 @@ void FrmRcon::buildMenus() {
 
     // The canned commands. Each kick entry kicks the player its caption names.
     const std::pair<QAction *, const char *> canned[] = {
-        {MnuHostName, "hostname"},     {MnuUsers, "users"},          {mnuStatus, "status"},
-        {MnuGravity, "sv_gravity"},    {MnuP1, "kick player"},       {MnuP2, "kick player(1)"},
-        {MnuP3, "kick player(2)"},     {MnuP4, "kick player(3)"},    {MnuLogStatus, "log"},
-        {MnuLogOn, "log on"},          {MnuLogOff, "log off"},
+        {MnuHostName, "hostname"},  {MnuUsers, "users"},       {mnuStatus, "status"},
+        {MnuGravity, "sv_gravity"}, {MnuP1, "kick player"},    {MnuP2, "kick player(1)"},
+        {MnuP3, "kick player(2)"},  {MnuP4, "kick player(3)"}, {MnuLogStatus, "log"},
+        {MnuLogOn, "log on"},       {MnuLogOff, "log off"},
     };
     for (const auto &[action, command] : canned) {
         const QString text = QString::fromLatin1(command);
@@ -299,8 +303,10 @@ void FrmRcon::buildTimers() {
     TimerX1 = create(QStringLiteral("TimerX1"), 0);
     TimerX2 = create(QStringLiteral("TimerX2"), 0);
     connect(Rcon, &LongTimer::Timer, this, &FrmRcon::broadcast);
-    connect(TimerX1, &LongTimer::Timer, this, [this] { runAutomaticCommand(m_program.AutoCommand1); });
-    connect(TimerX2, &LongTimer::Timer, this, [this] { runAutomaticCommand(m_program.AutoCommand2); });
+    connect(TimerX1, &LongTimer::Timer, this,
+            [this] { runAutomaticCommand(m_program.AutoCommand1); });
+    connect(TimerX2, &LongTimer::Timer, this,
+            [this] { runAutomaticCommand(m_program.AutoCommand2); });
 }
 
 void FrmRcon::load() {
@@ -327,8 +333,10 @@ void FrmRcon::LoadStartupDefaults() {
 
     // An absent key reads "[NOT FOUND]": never a command to send, a port or a password.
     auto present = [](const QString &value) { return value == NotFound ? QString() : value; };
-    m_program.AutoCommand1 = present(I1.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("rcon"), ini));
-    m_program.AutoCommand2 = present(I1.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("rcon2"), ini));
+    m_program.AutoCommand1 =
+        present(I1.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("rcon"), ini));
+    m_program.AutoCommand2 =
+        present(I1.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("rcon2"), ini));
     bool ok = false;
     const qint32 interval1 =
         I1.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("time"), ini).toInt(&ok);
@@ -378,8 +386,9 @@ void FrmRcon::connectEntry() {
 
 void FrmRcon::ConnectToServer() {
     if (txtIP->text().isEmpty() || txtPort->text().isEmpty() || txtPassword->text().isEmpty()) {
-        m_program.platform().messageBox(this, Platform::Icon::Information, Platform::Buttons::Ok,
-                                        QStringLiteral("Please enter the IP Adress, Port and Rcon Password"));
+        m_program.platform().messageBox(
+            this, Platform::Icon::Information, Platform::Buttons::Ok,
+            QStringLiteral("Please enter the IP Adress, Port and Rcon Password"));
         return;
     }
     const std::optional<int> port = portFromText(txtPort->text());
@@ -459,7 +468,8 @@ void FrmRcon::handleDatagram(const QString &datagram) {
     switch (RconCodec::ClassifyReply(ReceivedText)) {
     case RconCodec::ReplyKind::ConnectConfirmation:
         ReceivedText = QStringLiteral("CConnected to ") + txtIP->text() + QStringLiteral("\r\n");
-        output->LHost->setText(QStringLiteral("Connected to ") + txtIP->text() + QStringLiteral("\r\n"));
+        output->LHost->setText(QStringLiteral("Connected to ") + txtIP->text() +
+                               QStringLiteral("\r\n"));
         break;
     case RconCodec::ReplyKind::EmptyAcknowledgement:
         ReceivedText = QStringLiteral("tThe command as been received by the server . . .\r\n");
@@ -483,15 +493,17 @@ void FrmRcon::handleDatagram(const QString &datagram) {
 }
 
 void FrmRcon::datagramError() {
-    m_program.platform().messageBox(this, Platform::Icon::Critical, Platform::Buttons::Ok,
-                                    QStringLiteral("Please check your Server IP, Port and Password then try again\r\n"
-                                                   "Please note: This server may be currently down."));
+    m_program.platform().messageBox(
+        this, Platform::Icon::Critical, Platform::Buttons::Ok,
+        QStringLiteral("Please check your Server IP, Port and Password then try again\r\n"
+                       "Please note: This server may be currently down."));
     ResetConnection();
 }
 
 void FrmRcon::wskError() {
-    m_program.platform().messageBox(this, Platform::Icon::Critical, Platform::Buttons::Ok,
-                                    QStringLiteral("Please check your Server IP, Port and Password then try again"));
+    m_program.platform().messageBox(
+        this, Platform::Icon::Critical, Platform::Buttons::Ok,
+        QStringLiteral("Please check your Server IP, Port and Password then try again"));
     ResetConnection();
     QCoreApplication::processEvents();
 }

@@ -12,6 +12,7 @@
 #include "rcon/shell/controlhost.h"
 #include "rcon/shell/frmrcon.h"
 #include "rcon/shell/platform.h"
+#include "rcon/xpbutton/xpbutton.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -38,6 +39,14 @@ QString Program::filePath(const QString &fileName) const {
 
 void Program::playSound(const QString &fileName) const {
     m_platform.playSound(filePath(fileName));
+}
+
+XpButton *Program::newButton(QWidget *parent, const QString &name, const QString &caption) const {
+    auto *button = new XpButton(parent);
+    button->setObjectName(name);
+    button->setCaption(caption);
+    button->setClickSound(&m_platform, filePath(QStringLiteral("85858.wav")));
+    return button;
 }
 
 void Program::start() {
@@ -69,7 +78,8 @@ void Program::placeSideBySide(QWidget *main, QWidget *output) {
     QSize total(outputOffset.x() + output->width(), std::max(main->height(), output->height()));
     if (total.width() > area.width()) {
         outputOffset = QPoint(0, main->height() + Gap * 2);
-        total = QSize(std::max(main->width(), output->width()), outputOffset.y() + output->height());
+        total =
+            QSize(std::max(main->width(), output->width()), outputOffset.y() + output->height());
     }
     const QPoint topLeft(area.left() + std::max(0, (area.width() - total.width()) / 2),
                          area.top() + std::max(0, (area.height() - total.height()) / 2));
@@ -166,8 +176,7 @@ int Program::SetTranslucency(QWidget *window, int alpha) {
 
 void Program::unloadAll(Unload when) {
     // The order in which the windows go: output window, main window, Properties dialog.
-    const QList<QPointer<QWidget>> windows{m_frmLog.data(), m_frmRcon.data(),
-                                           m_frmSetRcon.data()};
+    const QList<QPointer<QWidget>> windows{m_frmLog.data(), m_frmRcon.data(), m_frmSetRcon.data()};
     m_frmLog = nullptr;
     m_frmRcon = nullptr;
     m_frmSetRcon = nullptr;

@@ -15,6 +15,7 @@ class LogFileWriter;
 class PasswordFile;
 class Platform;
 class SettingsStore;
+class XpButton;
 class QWidget;
 
 // The running program: where its files lie, the desktop it talks to, its program-wide values,
@@ -38,6 +39,8 @@ public:
 
     // Plays one of the program's sounds ("welcome.wav", ...) from the program folder.
     void playSound(const QString &fileName) const;
+    // A push button for one of the program's windows, with the program's click sound.
+    XpButton *newButton(QWidget *parent, const QString &name, const QString &caption) const;
 
     // Starts the program: loads the Properties dialog hidden (its load checks the settings
     // file and may end the program), then the main window, and shows it with the output

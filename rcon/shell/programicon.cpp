@@ -24,7 +24,8 @@ QPixmap drawIcon(int size) {
     // The prompt: a chevron and a cursor bar.
     QPen prompt(QColor(0x7C, 0xE0, 0x6A), s * 0.1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     painter.setPen(prompt);
-    painter.drawPolyline(QPolygonF{{s * 0.22, s * 0.30}, {s * 0.45, s * 0.50}, {s * 0.22, s * 0.70}});
+    painter.drawPolyline(
+        QPolygonF{{s * 0.22, s * 0.30}, {s * 0.45, s * 0.50}, {s * 0.22, s * 0.70}});
     painter.drawLine(QPointF(s * 0.52, s * 0.72), QPointF(s * 0.78, s * 0.72));
     return pixmap;
 }

@@ -5,8 +5,8 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QMetaObject>
 #include <QMessageBox>
+#include <QMetaObject>
 #include <QProcess>
 #include <QSoundEffect>
 
@@ -17,11 +17,10 @@ QtPlatform::~QtPlatform() = default;
 
 Platform::Answer QtPlatform::messageBox(QWidget *parent, Icon icon, Buttons buttons,
                                         const QString &text) {
-    QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::Information,
-                    QString::fromLatin1(talvero::ProductName), text,
-                    buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No
-                                              : QMessageBox::Ok,
-                    parent);
+    QMessageBox box(
+        icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::Information,
+        QString::fromLatin1(talvero::ProductName), text,
+        buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
     const int result = box.exec();
     if (buttons == Buttons::Ok)
         return Answer::Ok;

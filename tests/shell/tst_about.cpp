@@ -11,7 +11,8 @@ private Q_SLOTS:
     void opensTheWebsite() {
         FakePlatform platform;
         QCOMPARE(launchWebsite(platform), 0);
-        QCOMPARE(platform.openedUrls, QList<QUrl>{QUrl(QString::fromLatin1(talvero::WebsiteAddress))});
+        QCOMPARE(platform.openedUrls,
+                 QList<QUrl>{QUrl(QString::fromLatin1(talvero::WebsiteAddress))});
         QVERIFY(platform.boxes.isEmpty());
     }
     void failureIsSilent() {

@@ -24,8 +24,8 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSystemTrayIcon>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 
@@ -52,7 +52,8 @@ class TestFrmRcon : public QObject {
     Q_OBJECT
 
     struct Fixture {
-        explicit Fixture(const QByteArray &ini = "[AutoIP]\nIP=\nPort=\n[AutoRcon]\nRcon=\nTime=\nRcon2=\nTime2=\n") {
+        explicit Fixture(const QByteArray &ini =
+                             "[AutoIP]\nIP=\nPort=\n[AutoRcon]\nRcon=\nTime=\nRcon2=\nTime2=\n") {
             folder.writeFile(QStringLiteral("talvero.ini"), ini);
         }
         void start() {
@@ -188,11 +189,11 @@ private Q_SLOTS:
         f.start();
         QVERIFY(f.connectAndConfirm());
         const std::pair<QAction *, QByteArray> canned[] = {
-            {f.main->MnuHostName, "hostname"},   {f.main->MnuUsers, "users"},
-            {f.main->mnuStatus, "status"},       {f.main->MnuGravity, "sv_gravity"},
-            {f.main->MnuP1, "kick player"},      {f.main->MnuP2, "kick player(1)"},
-            {f.main->MnuP3, "kick player(2)"},   {f.main->MnuP4, "kick player(3)"},
-            {f.main->MnuLogStatus, "log"},       {f.main->MnuLogOn, "log on"},
+            {f.main->MnuHostName, "hostname"}, {f.main->MnuUsers, "users"},
+            {f.main->mnuStatus, "status"},     {f.main->MnuGravity, "sv_gravity"},
+            {f.main->MnuP1, "kick player"},    {f.main->MnuP2, "kick player(1)"},
+            {f.main->MnuP3, "kick player(2)"}, {f.main->MnuP4, "kick player(3)"},
+            {f.main->MnuLogStatus, "log"},     {f.main->MnuLogOn, "log on"},
             {f.main->MnuLogOff, "log off"},
         };
         int count = 1;
@@ -235,7 +236,8 @@ private Q_SLOTS:
         Fixture f;
         f.start();
         QVERIFY(f.connectAndConfirm());
-        f.server.sendToLastSender(Mark + "lYou have been banned from this server.\n" + QByteArray(1, '\0'));
+        f.server.sendToLastSender(Mark + "lYou have been banned from this server.\n" +
+                                  QByteArray(1, '\0'));
         QTRY_VERIFY(!f.program->IsConnected);
         QCOMPARE(f.pane->text(), QString());
         QCOMPARE(f.platform.boxes.size(), 1);
@@ -318,7 +320,8 @@ private Q_SLOTS:
         QCOMPARE(f.platform.boxes.size(), 1);
         QCOMPARE(f.platform.boxes[0].icon, Platform::Icon::Critical);
         QCOMPARE(f.platform.boxes[0].text,
-                 QStringLiteral("Connection Error: Please check your IP or Port address then try again."));
+                 QStringLiteral(
+                     "Connection Error: Please check your IP or Port address then try again."));
         // The reset came first: the stored defaults are back.
         QCOMPARE(f.main->txtIP->text(), QStringLiteral("10.1.1.1"));
         QCOMPARE(f.main->txtPort->text(), QStringLiteral("27020"));
@@ -393,7 +396,8 @@ private Q_SLOTS:
     }
 
     void automaticCommandsAndBroadcastFollowTheirTimers() {
-        Fixture f("[AutoIP]\nIP=\n[AutoRcon]\nRcon=status\nTime=60000\nRcon2=users\nTime2=120000\n");
+        Fixture f(
+            "[AutoIP]\nIP=\n[AutoRcon]\nRcon=status\nTime=60000\nRcon2=users\nTime2=120000\n");
         f.start();
         QCOMPARE(f.pane->text(), QStringLiteral("Running in Automatic Command Mode . .\r\n \r\n"));
         QCOMPARE(f.main->TimerX1->interval(), 60000);
@@ -417,8 +421,10 @@ private Q_SLOTS:
         elapse(f.main->Rcon);
         elapse(f.main->Rcon);
         QVERIFY(f.server.waitForDatagrams(4));
-        QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret admin_command admin_tsay yellow "
-                                      "\"Talvero - " + QByteArray(talvero::WebsiteAddress) + "\"");
+        QCOMPARE(f.lastSent(), Mark +
+                                   "rcon 1234567890 secret admin_command admin_tsay yellow "
+                                   "\"Talvero - " +
+                                   QByteArray(talvero::WebsiteAddress) + "\"");
 
         // The next cycle repeats.
         elapse(f.main->TimerX1);
@@ -468,9 +474,13 @@ private Q_SLOTS:
         for (int run = 0; run < 2; ++run) {
             for (int connection = 0; connection < 2; ++connection) {
                 expected += "Connected to 127.0.0.1\n\n";
-                expected += QStringLiteral("run %1 connection %2 a\n\n").arg(run).arg(connection).toLatin1();
+                expected += QStringLiteral("run %1 connection %2 a\n\n")
+                                .arg(run)
+                                .arg(connection)
+                                .toLatin1();
                 // The line break after a connection's last reply goes with the emptied pane.
-                expected += QStringLiteral("run %1 connection %2 b\n").arg(run).arg(connection).toLatin1();
+                expected +=
+                    QStringLiteral("run %1 connection %2 b\n").arg(run).arg(connection).toLatin1();
             }
         }
         QCOMPARE(log, expected);
@@ -495,7 +505,8 @@ private Q_SLOTS:
         Fixture f;
         f.start();
         f.main->MnuTrayAbout->trigger();
-        QCOMPARE(f.platform.startedPrograms, QStringList{f.folder.filePath(QStringLiteral("about"))});
+        QCOMPARE(f.platform.startedPrograms,
+                 QStringList{f.folder.filePath(QStringLiteral("about"))});
         f.main->MnuVisitSite->trigger();
         QCOMPARE(f.platform.openedUrls.size(), 1);
         for (QAction *silent : {f.main->MnuConents, f.main->MnuAbout, f.main->MnuAdminModCommands})

@@ -226,7 +226,8 @@ private Q_SLOTS:
             click(d->Cmd1);
             f.platform.queueAnswer(Platform::Answer::Yes);
             click(d->CmdClose);
-            QCOMPARE(f.platform.startedPrograms, QStringList{f.folder.filePath(QStringLiteral("rcon"))});
+            QCOMPARE(f.platform.startedPrograms,
+                     QStringList{f.folder.filePath(QStringLiteral("rcon"))});
             QCOMPARE(f.platform.exitCodes, QList<int>{0});
         }
     }

@@ -10,7 +10,8 @@ ProgramFolder::ProgramFolder(Settings settings) {
         QFile::link(builtProgramDir() + QLatin1Char('/') + name, m_dir.filePath(name));
     }
     if (settings == Settings::Default)
-        QFile::copy(QStringLiteral(TALVERO_DEFAULT_INI), m_dir.filePath(QStringLiteral("talvero.ini")));
+        QFile::copy(QStringLiteral(TALVERO_DEFAULT_INI),
+                    m_dir.filePath(QStringLiteral("talvero.ini")));
     QFile::setPermissions(m_dir.filePath(QStringLiteral("talvero.ini")),
                           QFile::ReadOwner | QFile::WriteOwner);
 }
