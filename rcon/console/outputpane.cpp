@@ -32,12 +32,13 @@ void OutputPane::appendText(const QString &text) {
     if (text.isEmpty())
         return;
     m_text += text;
-    m_moving = true;
-    QTextCursor cursor = textCursor();
+    // The pane's own caret stands at the end and moves on with text inserted there; placing it
+    // again after every reply would cost more than the insertion itself.
+    QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text, m_white);
-    setTextCursor(cursor);
-    m_moving = false;
+    holdCaretAtEnd();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 void OutputPane::clearText() {

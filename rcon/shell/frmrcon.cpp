@@ -206,6 +206,7 @@ void FrmRcon::buildMenus() {
         auto *menu = parent ? parent->addMenu(caption) : new QMenu(caption, this);
         menu->setObjectName(name);
         menu->setTitle(caption);
+        menu->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
         return menu;
     };
     auto addAction = [](QMenu *menu, const QString &name, const QString &caption) {
