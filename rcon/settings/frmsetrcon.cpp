@@ -2,6 +2,7 @@
 
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/intervaltable.h"
+#include "rcon/settings/settingsini.h"
 #include "rcon/settings/settingsstore.h"
 #include "rcon/shell/controlhost.h"
 #include "rcon/shell/fonts.h"
@@ -20,7 +21,7 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString NotFound = QStringLiteral("[NOT FOUND]");
+const QString NotFound = IniAccess::NotFound;
 const QString DefaultPort = QStringLiteral("27015");
 
 QLabel *wrappedLabel(const QString &text, QWidget *parent) {
@@ -121,7 +122,7 @@ void FrmSetRcon::buildControls() {
     auto *address = new QGroupBox(QStringLiteral("Automatic IP, Port and Password"), this);
     txtIP = makeField(QStringLiteral("txtIP"), QStringLiteral("IP Address"));
     txtIP->setMaxLength(15);
-    txtPort = makeField(QStringLiteral("txtPort"), QStringLiteral("Port"));
+    txtPort = makeField(QStringLiteral("txtPort"), SettingsIni::Written::Port);
     txtPort->setMaxLength(5);
     txtPort->setText(DefaultPort);
     Cmd1 = makeButton(QStringLiteral("Cmd1"), QStringLiteral("Apply"));
@@ -189,16 +190,15 @@ void FrmSetRcon::buildControls() {
 
     SettingsStore &settings = m_program.settings();
     connect(CSendToTray, &QCheckBox::toggled, this, [&settings](bool ticked) {
-        settings.saveOption(QStringLiteral("SendToTrayOnBoot"), ticked);
+        settings.saveOption(SettingsStore::SendToTrayOnBoot, ticked);
     });
     connect(CLog, &QCheckBox::toggled, this, [this, &settings](bool ticked) {
-        settings.saveOption(QStringLiteral("LogText2File"), ticked);
+        settings.saveOption(SettingsStore::LogText2File, ticked);
         m_program.LogToFile = ticked;
     });
     // Any click on "Ask for password" means: ask again from now on.
-    connect(ChkAskPM, &QCheckBox::toggled, this, [&settings] {
-        settings.saveOption(QStringLiteral("ShowPassDlg"), QStringLiteral("0"));
-    });
+    connect(ChkAskPM, &QCheckBox::toggled, this,
+            [&settings] { settings.saveOption(SettingsStore::ShowPassDlg, QStringLiteral("0")); });
     connect(txtcommand, &QLineEdit::textChanged, this, &FrmSetRcon::txtcommandChanged);
     connect(txtcommand2, &QLineEdit::textChanged, this, &FrmSetRcon::txtcommand2Changed);
     connect(CTime, &QComboBox::currentIndexChanged, this, [this] {
@@ -224,7 +224,7 @@ void FrmSetRcon::buildControls() {
 }
 
 QString FrmSetRcon::path() const {
-    return m_program.filePath(QStringLiteral("talvero.ini"));
+    return m_program.filePath(QString(SettingsIni::FileName));
 }
 
 void FrmSetRcon::write(const QString &text, const QString &section, const QString &key) {
@@ -233,18 +233,19 @@ void FrmSetRcon::write(const QString &text, const QString &section, const QStrin
 
 void FrmSetRcon::load() {
     SettingsStore &settings = m_program.settings();
-    const int logOption = settings.readOption(QStringLiteral("LogText2File"));
-    CSendToTray->setChecked(settings.readOption(QStringLiteral("SendToTrayOnBoot")) == 1);
+    const int logOption = settings.readOption(SettingsStore::LogText2File);
+    CSendToTray->setChecked(settings.readOption(SettingsStore::SendToTrayOnBoot) == 1);
 
     const IniAccess ini(I1);
-    txtIP->setText(ini.GetFromINI(QStringLiteral("autoip"), QStringLiteral("ip"), path()));
-    const QString port = ini.GetFromINI(QStringLiteral("autoip"), QStringLiteral("port"), path());
+    txtIP->setText(ini.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::ip, path()));
+    const QString port = ini.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::port, path());
     txtPort->setText(port);
-    txtcommand->setText(ini.GetFromINI(QStringLiteral("AutoRcon"), QStringLiteral("Rcon"), path()));
+    txtcommand->setText(
+        ini.GetFromINI(SettingsIni::Written::AutoRcon, SettingsIni::Written::Rcon, path()));
     txtcommand2->setText(
-        ini.GetFromINI(QStringLiteral("AutoRcon"), QStringLiteral("Rcon2"), path()));
-    m_time1 = ini.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("time"), path());
-    m_time2 = ini.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("time2"), path());
+        ini.GetFromINI(SettingsIni::Written::AutoRcon, SettingsIni::Written::Rcon2, path()));
+    m_time1 = ini.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::time, path());
+    m_time2 = ini.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::time2, path());
 
     if (txtIP->text() == NotFound) {
         txtIP->clear();
@@ -267,8 +268,8 @@ void FrmSetRcon::load() {
         CTime2->setEnabled(false);
         emptyList(CTime2);
         QCoreApplication::processEvents();
-        write(QString(), QStringLiteral("AutoRcon"), QStringLiteral("Rcon2"));
-        write(QString(), QStringLiteral("AutoRcon"), QStringLiteral("Time2"));
+        write(QString(), SettingsIni::Written::AutoRcon, SettingsIni::Written::Rcon2);
+        write(QString(), SettingsIni::Written::AutoRcon, SettingsIni::Written::Time2);
     }
     QCoreApplication::processEvents();
     if (m_program.isEnding())
@@ -341,14 +342,14 @@ void FrmSetRcon::txtcommand2Changed(const QString &text) {
 }
 
 void FrmSetRcon::applyAddress() {
-    write(txtIP->text(), QStringLiteral("AutoIP"), QStringLiteral("IP"));
-    write(txtPort->text(), QStringLiteral("AutoIP"), QStringLiteral("Port"));
+    write(txtIP->text(), SettingsIni::Written::AutoIP, SettingsIni::Written::IP);
+    write(txtPort->text(), SettingsIni::Written::AutoIP, SettingsIni::Written::Port);
     SettingsChanged = true;
 }
 
 void FrmSetRcon::clearAddress() {
-    write(QString(), QStringLiteral("AutoIP"), QStringLiteral("IP"));
-    write(QString(), QStringLiteral("AutoIP"), QStringLiteral("Port"));
+    write(QString(), SettingsIni::Written::AutoIP, SettingsIni::Written::IP);
+    write(QString(), SettingsIni::Written::AutoIP, SettingsIni::Written::Port);
     txtIP->clear();
     txtPort->setText(DefaultPort);
     SettingsChanged = true;
@@ -357,32 +358,26 @@ void FrmSetRcon::clearAddress() {
 void FrmSetRcon::applyCommands() {
     const QString time1 = IntervalTable::millisecondsFor(CTime->currentText());
     const QString time2 = IntervalTable::millisecondsFor(CTime2->currentText());
-    write(txtcommand->text(), QStringLiteral("AutoRcon"), QStringLiteral("Rcon"));
-    write(time1, QStringLiteral("AutoRcon"), QStringLiteral("Time"));
-    write(txtcommand2->text(), QStringLiteral("AutoRcon"), QStringLiteral("Rcon2"));
-    write(time2, QStringLiteral("AutoRcon"), QStringLiteral("Time2"));
+    write(txtcommand->text(), SettingsIni::Written::AutoRcon, SettingsIni::Written::Rcon);
+    write(time1, SettingsIni::Written::AutoRcon, SettingsIni::Written::Time);
+    write(txtcommand2->text(), SettingsIni::Written::AutoRcon, SettingsIni::Written::Rcon2);
+    write(time2, SettingsIni::Written::AutoRcon, SettingsIni::Written::Time2);
     SettingsChanged = true;
     CmdApp->setEnabled(false);
 }
 
 void FrmSetRcon::clearCommands() {
-    for (const char *key : {"Rcon", "Time", "Rcon2", "Time2"})
-        write(QString(), QStringLiteral("AutoRcon"), QString::fromLatin1(key));
+    using namespace SettingsIni::Written;
+    for (QLatin1String key : {Rcon, Time, Rcon2, Time2})
+        write(QString(), AutoRcon, key);
     txtcommand->clear();
     txtcommand2->clear();
     SettingsChanged = true;
 }
 
 void FrmSetRcon::clearAll() {
-    write(QString(), QStringLiteral("AutoIP"), QStringLiteral("IP"));
-    write(QString(), QStringLiteral("AutoIP"), QStringLiteral("Port"));
-    txtIP->clear();
-    txtPort->setText(DefaultPort);
-    for (const char *key : {"Rcon", "Time", "Rcon2", "Time2"})
-        write(QString(), QStringLiteral("AutoRcon"), QString::fromLatin1(key));
-    txtcommand->clear();
-    txtcommand2->clear();
-    SettingsChanged = true;
+    clearAddress();
+    clearCommands();
 }
 
 bool FrmSetRcon::askRestart() {

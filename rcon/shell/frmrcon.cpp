@@ -8,6 +8,7 @@
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
+#include "rcon/settings/settingsini.h"
 #include "rcon/settings/settingsstore.h"
 #include "rcon/shell/controlhost.h"
 #include "rcon/shell/fonts.h"
@@ -35,7 +36,7 @@
 #include <cmath>
 
 namespace {
-const QString NotFound = QStringLiteral("[NOT FOUND]");
+const QString NotFound = IniAccess::NotFound;
 const QString DefaultPort = QStringLiteral("27015");
 
 bool isEnterKey(const QKeyEvent *event) {
@@ -311,7 +312,7 @@ void FrmRcon::buildTimers() {
 }
 
 void FrmRcon::load() {
-    m_program.LogToFile = m_program.settings().readOption(QStringLiteral("LogText2File")) == 1;
+    m_program.LogToFile = m_program.settings().readOption(SettingsStore::LogText2File) == 1;
     Tray->setIcon(windowIcon());
     Program::SetTranslucency(this, 0);
     m_program.IsConnected = false;
@@ -326,25 +327,25 @@ void FrmRcon::load() {
 }
 
 void FrmRcon::LoadStartupDefaults() {
-    const QString ini = m_program.filePath(QStringLiteral("talvero.ini"));
+    const QString ini = m_program.filePath(QString(SettingsIni::FileName));
     IniAccess I1 = m_program.I1();
-    txtIP->setText(I1.GetFromINI(QStringLiteral("autoip"), QStringLiteral("ip"), ini));
-    txtPort->setText(I1.GetFromINI(QStringLiteral("autoip"), QStringLiteral("port"), ini));
-    txtPassword->setText(m_program.passwordFile().read(QStringLiteral("usethis")));
+    txtIP->setText(I1.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::ip, ini));
+    txtPort->setText(I1.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::port, ini));
+    txtPassword->setText(m_program.passwordFile().read(PasswordFile::usethis));
 
     // An absent key reads "[NOT FOUND]": never a command to send, a port or a password.
     auto present = [](const QString &value) { return value == NotFound ? QString() : value; };
     m_program.AutoCommand1 =
-        present(I1.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("rcon"), ini));
+        present(I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::rcon, ini));
     m_program.AutoCommand2 =
-        present(I1.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("rcon2"), ini));
+        present(I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::rcon2, ini));
     bool ok = false;
     const qint32 interval1 =
-        I1.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("time"), ini).toInt(&ok);
+        I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::time, ini).toInt(&ok);
     if (ok)
         m_program.AutoInterval1 = interval1;
     const qint32 interval2 =
-        I1.GetFromINI(QStringLiteral("autorcon"), QStringLiteral("time2"), ini).toInt(&ok);
+        I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::time2, ini).toInt(&ok);
     if (ok)
         m_program.AutoInterval2 = interval2;
 
@@ -359,7 +360,7 @@ void FrmRcon::LoadStartupDefaults() {
     if (!m_program.AutoCommand2.isEmpty())
         TimerX2->setInterval(m_program.AutoInterval2);
 
-    if (txtPassword->text() == QLatin1String("No Password") || txtPassword->text() == NotFound)
+    if (txtPassword->text() == PasswordFile::NoPassword || txtPassword->text() == NotFound)
         txtPassword->clear();
     if (txtIP->text().isEmpty() || txtIP->text() == NotFound) {
         txtIP->clear();
@@ -371,7 +372,7 @@ void FrmRcon::LoadStartupDefaults() {
 
 void FrmRcon::connectEntry() {
     FrmSetRcon *properties = m_program.frmSetRcon();
-    if (m_program.settings().readOption(QStringLiteral("LogText2File")) != 1) {
+    if (m_program.settings().readOption(SettingsStore::LogText2File) != 1) {
         if (properties)
             properties->CLog->setEnabled(false);
         m_program.LogToFile = false;
