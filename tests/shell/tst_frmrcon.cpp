@@ -437,6 +437,24 @@ private Q_SLOTS:
         QCOMPARE(f.server.datagrams().size(), 5);
     }
 
+    void trayConnectOnALiveConnectionAsksAgain() {
+        Fixture f;
+        f.start();
+        QVERIFY(f.connectAndConfirm());
+        f.server.setChallenge("2222222222");
+        f.main->MnuTrayConnect->trigger();
+        QVERIFY(f.server.waitForDatagrams(2));
+        QCOMPARE(f.lastSent(), Mark + "challenge rcon");
+        QTRY_COMPARE(f.program->ChallengeText, QStringLiteral("2222222222"));
+        QVERIFY(f.program->IsConnected);
+        QVERIFY(f.platform.boxes.isEmpty());
+        f.main->txtSend->setText(QStringLiteral("status"));
+        QCOMPARE(f.main->txtSend->isEnabled(), true);
+        f.main->CmdSend->click();
+        QVERIFY(f.server.waitForDatagrams(3));
+        QCOMPARE(f.lastSent(), Mark + "rcon 2222222222 secret status");
+    }
+
     void absentKeysNeverBecomeCommandsOrPasswords() {
         Fixture f("[AutoIP]\nIP=127.0.0.1\n[AutoRcon]\nRcon=status\nTime=60000\nTime2=60000\n");
         f.start();
