@@ -411,5 +411,5 @@ void FrmSetRcon::passwordsClicked() {
 
 void FrmSetRcon::done(int result) {
     QDialog::done(result);
-    m_program.windowUnloaded(this);
+    m_program.frmSetRconUnloaded();
 }

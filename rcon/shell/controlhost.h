@@ -23,10 +23,10 @@ public:
     // to its ReadProperties(bag, runMode) when it has one; the program always runs in run mode.
     QWidget *create(const QString &className, QWidget *parent, const QVariantMap &properties = {});
 
+private:
     // The file that holds a class ("…/libecho.so"), or an empty string for an unknown class.
     QString libraryPath(const QString &className) const;
 
-private:
     QString m_programDir;
     Platform &m_platform;
     QHash<QString, QPluginLoader *> m_loaders;

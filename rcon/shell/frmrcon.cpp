@@ -371,19 +371,21 @@ void FrmRcon::LoadStartupDefaults() {
 }
 
 void FrmRcon::connectEntry() {
-    FrmSetRcon *properties = m_program.frmSetRcon();
-    if (m_program.settings().readOption(SettingsStore::LogText2File) != 1) {
-        if (properties)
+    // The Properties log box stays disabled for as long as the connection lasts (only a reset
+    // enables it): with logging off it is disabled before connecting, with logging on after.
+    auto disableLogBox = [this] {
+        if (FrmSetRcon *properties = m_program.frmSetRcon())
             properties->CLog->setEnabled(false);
-        m_program.LogToFile = false;
-        ConnectToServer();
-    } else {
+    };
+    const bool logging = m_program.settings().readOption(SettingsStore::LogText2File) == 1;
+    if (logging)
         m_program.ConsoleLog().OpenLog(m_program.filePath(QStringLiteral("rcon_log.txt")));
-        m_program.LogToFile = true;
-        ConnectToServer();
-        if (FrmSetRcon *dialog = m_program.frmSetRcon())
-            dialog->CLog->setEnabled(false);
-    }
+    else
+        disableLogBox();
+    m_program.LogToFile = logging;
+    ConnectToServer();
+    if (logging)
+        disableLogBox();
 }
 
 void FrmRcon::ConnectToServer() {
@@ -560,7 +562,6 @@ void FrmRcon::startAbout() {
 }
 
 void FrmRcon::sendToTray() {
-    m_inTray = true;
     if (TrayIcon::isAvailable()) {
         Tray->setVisible(true);
         if (FrmLog *output = m_program.frmLog())
@@ -575,7 +576,6 @@ void FrmRcon::sendToTray() {
 }
 
 void FrmRcon::restoreFromTray() {
-    m_inTray = false;
     showNormal();
     if (FrmLog *output = m_program.frmLog())
         output->showNormal();

@@ -41,7 +41,6 @@ public:
     // The tray.
     void sendToTray();
     void restoreFromTray();
-    bool isInTray() const { return m_inTray; }
 
     QLineEdit *txtIP = nullptr;
     QLineEdit *txtPort = nullptr;
@@ -120,5 +119,4 @@ private:
     Program &m_program;
     // Counts resets, so a connect can tell that one happened while it let events run.
     quint64 m_resets = 0;
-    bool m_inTray = false;
 };

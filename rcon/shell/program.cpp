@@ -113,16 +113,11 @@ bool Program::isFrmSetRconLoaded() const {
     return !m_frmSetRcon.isNull();
 }
 
-void Program::windowUnloaded(QWidget *window) {
-    if (window == m_frmSetRcon)
+void Program::frmSetRconUnloaded() {
+    if (FrmSetRcon *dialog = m_frmSetRcon) {
         m_frmSetRcon = nullptr;
-    else if (window == m_frmRcon)
-        m_frmRcon = nullptr;
-    else if (window == m_frmLog)
-        m_frmLog = nullptr;
-    else
-        return;
-    window->deleteLater();
+        dialog->deleteLater();
+    }
 }
 
 IniAccess Program::I1() {

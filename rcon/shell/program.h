@@ -52,8 +52,8 @@ public:
     FrmLog *frmLog();
     FrmSetRcon *frmSetRcon();
     bool isFrmSetRconLoaded() const;
-    // Called by a window that unloads itself (a dialog closing).
-    void windowUnloaded(QWidget *window);
+    // Called by the Properties dialog when it closes: the next reference loads it afresh.
+    void frmSetRconUnloaded();
 
     // The program's one INI control, which sits on the Properties dialog; reaching it loads the
     // dialog hidden when it is not loaded.
