@@ -1,11 +1,12 @@
 #include "echo/inifile.h"
 
+#include "common/savefile.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QFile>
 #include <QFileInfo>
 #include <QLatin1String>
-#include <QSaveFile>
 
 #include <utility>
 #include <vector>
@@ -143,20 +144,9 @@ bool loadFile(const QString &fileName, QByteArray &content) {
 }
 
 bool saveFile(const QString &fileName, const QByteArray &content) {
-    const QFileInfo info(fileName);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    talvero::removeSaveLeftovers(fileName);
     // The password file is private to its owner; the rewrite must not widen that.
-    if (info.exists() && !file.setPermissions(info.permissions())) {
-        file.cancelWriting();
-        return false;
-    }
-    if (file.write(content) != content.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return talvero::saveFileAtomically(fileName, content, talvero::SavePermissions::KeepExisting);
 }
 
 QByteArray lineEndOf(QByteArrayView data) {

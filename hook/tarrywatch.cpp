@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
+#include <QResizeEvent>
 #include <QtMath>
 
 #include <limits>
@@ -77,6 +78,15 @@ Tarrywatch::Tarrywatch(QWidget *parent)
     m_picIcon->setGeometry(0, 0, Side, Side);
     // Minimum and maximum alike: whatever size the host asks for, the control stays this size.
     setFixedSize(Side, Side);
+}
+
+void Tarrywatch::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    // A host that lifts the size limits before resizing is undone too.
+    if (size() != QSize(Side, Side)) {
+        setFixedSize(Side, Side);
+        resize(Side, Side);
+    }
 }
 
 void Tarrywatch::setInterval(qint32 ms) {

@@ -51,6 +51,9 @@ Q_SIGNALS:
     void IntervalChanged();
     void EnabledChanged();
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     void notifyChanges(qint32 oldInterval, bool oldEnabled);
 

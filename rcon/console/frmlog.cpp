@@ -20,6 +20,8 @@ FrmLog::FrmLog(Program &program)
     setWindowTitle(QStringLiteral("Talvero - Output"));
     setAccessibleName(QStringLiteral("Talvero output window"));
     setFixedSize(468, 270);
+    // It comes and goes with the main window, which keeps the keyboard.
+    setAttribute(Qt::WA_ShowWithoutActivating);
     setAutoFillBackground(false);
 
     Label = new QLabel(QStringLiteral("Talvero -"), this);
@@ -28,7 +30,9 @@ FrmLog::FrmLog(Program &program)
     LHost = new QLabel(QStringLiteral("Not Connected"), this);
     LHost->setObjectName(QStringLiteral("LHost"));
     LHost->setFont(talvero::tahoma(8.25, true));
-    LHost->setAccessibleName(QStringLiteral("Connection status"));
+    // No fixed name: a screen reader reads the label's text, which is the status, and hears of
+    // each change.
+    LHost->setAccessibleDescription(QStringLiteral("Connection status"));
     PicText = new QWidget(this);
     PicText->setObjectName(QStringLiteral("PicText"));
     TxtGet = new OutputPane(PicText);

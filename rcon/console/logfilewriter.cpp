@@ -97,6 +97,12 @@ bool LogFileWriter::WriteLog(const QString &paneText) {
     return true;
 }
 
+QString LogFileWriter::errorString() const {
+    if (m_path.isEmpty())
+        return QStringLiteral("the log was never opened");
+    return m_file.errorString();
+}
+
 // The pane lived on through a repeated connect when it still starts with everything written
 // from it, followed by the line break that came after its last reply. A pane emptied and
 // filled again holds new replies, even when they read the same as the old ones.

@@ -19,6 +19,10 @@ public:
     bool OpenLog(const QString &path);
     bool WriteLog(const QString &paneText);
 
+    // The file last opened, and why the last open or write failed, in the system's words.
+    const QString &path() const { return m_path; }
+    QString errorString() const;
+
 private:
     bool paneContinues(const QString &paneText) const;
     bool fileEndsOpenLine() const;

@@ -3,6 +3,7 @@
 #include "rcon/shell/fonts.h"
 
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -78,6 +79,19 @@ void OutputPane::mouseDoubleClickEvent(QMouseEvent *event) {
 
 void OutputPane::mouseMoveEvent(QMouseEvent *event) {
     event->accept();
+}
+
+void OutputPane::keyPressEvent(QKeyEvent *event) {
+    // Shift+F10 is the other key that opens a context menu.
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        const QPoint centre = viewport()->rect().center();
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, centre,
+                               viewport()->mapToGlobal(centre));
+        contextMenuEvent(&menu);
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 void OutputPane::contextMenuEvent(QContextMenuEvent *event) {

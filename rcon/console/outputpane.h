@@ -27,6 +27,7 @@ Q_SIGNALS:
     void mouseReleased(Qt::MouseButtons buttons);
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;

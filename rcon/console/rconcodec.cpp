@@ -2,6 +2,7 @@
 
 #include "rcon/shell/website.h"
 
+#include <QStringDecoder>
 #include <QStringList>
 
 namespace RconCodec {
@@ -75,6 +76,40 @@ ReplyKind ClassifyReply(const QString &datagram) {
         QStringView(datagram).mid(5).startsWith(banSentence))
         return ReplyKind::BanNotice;
     return ReplyKind::Ordinary;
+}
+
+bool IsPasswordRefusal(const QString &datagram) {
+    static const QLatin1String refusal("Bad rcon_password.");
+    if (!datagram.startsWith(Mark()) || datagram.size() < 5)
+        return false;
+    QStringView rest = QStringView(datagram).mid(5);
+    if (!rest.startsWith(refusal))
+        return false;
+    rest = rest.mid(refusal.size());
+    if (rest.startsWith(QLatin1Char('\r')))
+        rest = rest.mid(1);
+    if (!rest.startsWith(QLatin1Char('\n')))
+        return false;
+    for (const QChar c : rest.mid(1)) {
+        if (c != QChar::Null)
+            return false;
+    }
+    return true;
+}
+
+QString DisplayText(const QString &latin1Text) {
+    bool plain = true;
+    for (const QChar c : latin1Text) {
+        if (c.unicode() >= 0x80) {
+            plain = false;
+            break;
+        }
+    }
+    if (plain)
+        return latin1Text;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString decoded = utf8.decode(latin1Text.toLatin1());
+    return utf8.hasError() ? latin1Text : decoded;
 }
 
 QString CleanReply(const QString &datagram) {

@@ -40,9 +40,17 @@ enum class ReplyKind {
 };
 ReplyKind ClassifyReply(const QString &datagram);
 
+// The server's refusal of the password: MARK, the type letter, "Bad rcon_password." and a line
+// break, nothing after it but NULs. Output that merely holds those words is not a refusal.
+bool IsPasswordRefusal(const QString &datagram);
+
 // The text to show: every MARK removed, then the reply-type letter; NULs dropped; CR LF, a lone
 // CR and LF each become one LF. A lone CR counts as a line break because the pane cannot
 // overwrite a line the way a terminal does, and joining two lines would garble them.
 QString CleanReply(const QString &datagram);
+
+// Reply text as a person should read it. Servers send names in UTF-8: a reply whose bytes (one
+// per character here) form valid UTF-8 is decoded as UTF-8; any other stays Latin-1.
+QString DisplayText(const QString &latin1Text);
 
 } // namespace RconCodec

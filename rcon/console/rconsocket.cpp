@@ -1,7 +1,6 @@
 #include "rcon/console/rconsocket.h"
 
 #include <QHostInfo>
-#include <QNetworkDatagram>
 #include <QPointer>
 #include <QUdpSocket>
 #include <QtEndian>
@@ -20,8 +19,11 @@ const QByteArray SplitMarker = QByteArrayLiteral("\xFE\xFF\xFF\xFF");
 constexpr int SplitHeaderSize = 9;
 // Room for the largest datagram either address family carries.
 constexpr qint64 ReceiveBufferSize = 65536;
-// A server answers one command at a time; a few interleaved replies are plenty.
-constexpr int MaxSplitSets = 8;
+// A server answers one command at a time, so only a few split replies are ever open at once.
+// These bounds lie far above that; they only keep the memory for waiting parts bounded under
+// any input. A set is never pushed out by a newer one: it ends complete or by age.
+constexpr int MaxSplitSets = 64;
+constexpr qsizetype MaxSplitBytes = 4 * 1024 * 1024;
 // Sends waiting for a host name lookup; more than this means the lookup is stuck.
 constexpr int MaxWaitingSends = 64;
 
@@ -65,6 +67,11 @@ RconSocket::RconSocket(QObject *parent)
     : QObject(parent)
     , m_udp(new QUdpSocket(this)) {
     m_clock.start();
+    // What a readiness notice leaves unread is read from the next turn of the event loop, after
+    // input and painting have had their turn.
+    m_readMore.setSingleShot(true);
+    m_readMore.setInterval(0);
+    connect(&m_readMore, &QTimer::timeout, this, &RconSocket::onReadyRead);
     m_splitTimer.setSingleShot(true);
     connect(&m_splitTimer, &QTimer::timeout, this, &RconSocket::expireSplits);
     connect(m_udp, &QUdpSocket::readyRead, this, &RconSocket::onReadyRead);
@@ -160,8 +167,8 @@ void RconSocket::close() {
     ++m_generation;
     abortLookup();
     m_waitingSends.clear();
-    m_splits.clear();
-    m_splitTimer.stop();
+    clearSplits();
+    m_readMore.stop();
     m_bound = false;
     m_connected = false;
     m_udp->abort();
@@ -181,8 +188,8 @@ bool RconSocket::openSocket(quint16 port) {
     m_udp->abort();
     m_bound = false;
     m_connected = false;
-    m_splits.clear();
-    m_splitTimer.stop();
+    clearSplits();
+    m_readMore.stop();
 
     // Before the host is known the socket takes both families; the system falls back to IPv4
     // alone where IPv6 is missing.
@@ -269,23 +276,35 @@ void RconSocket::onReadyRead() {
         reportError(NetworkError, QString::fromLocal8Bit(std::strerror(pending)));
 
     QList<QByteArray> ready;
+    if (m_buffer.size() != ReceiveBufferSize)
+        m_buffer.resize(ReceiveBufferSize);
     // The first read is made even when the notice brought only an error: the socket layer
-    // announces nothing more until something has been read.
+    // announces nothing more until something has been read. A flood is read in slices, so the
+    // windows keep answering while it lasts.
     bool first = true;
+    int taken = 0;
     while (m_bound && (first || m_udp->hasPendingDatagrams())) {
+        if (taken == MaxDatagramsPerSlice) {
+            m_readMore.start();
+            break;
+        }
         first = false;
+        ++taken;
+        QHostAddress sender;
+        quint16 senderPort = 0;
         beginCall();
-        const QNetworkDatagram datagram = m_udp->receiveDatagram(ReceiveBufferSize);
+        const qint64 size =
+            m_udp->readDatagram(m_buffer.data(), ReceiveBufferSize, &sender, &senderPort);
         if (endCall() == QAbstractSocket::ConnectionRefusedError)
             reportError(ConnectionRefused, refusedDescription());
-        if (!datagram.isValid())
+        if (size < 0)
             break;
         // Before the host is known nothing can be told to come from the server.
-        const bool fromServer =
-            m_connected && datagram.senderPort() == int(m_port) &&
-            datagram.senderAddress().isEqual(m_address, QHostAddress::TolerantConversion);
+        const bool fromServer = m_connected && senderPort == m_port &&
+                                sender.isEqual(m_address, QHostAddress::TolerantConversion);
+        // Each datagram keeps only its own bytes, not the room the largest one needs.
         if (fromServer)
-            takeDatagram(datagram.data(), ready);
+            takeDatagram(QByteArray(m_buffer.constData(), size), ready);
     }
 
     // A handler may close or rebind the socket, or delete it; what was read for the old
@@ -344,14 +363,14 @@ void RconSocket::takeDatagram(const QByteArray &bytes, QList<QByteArray> &ready)
         ++at;
     // The same number with another count of parts belongs to a newer reply.
     if (at < m_splits.size() && m_splits.at(at).count != count) {
-        m_splits.removeAt(at);
+        removeSplit(at);
         at = m_splits.size();
     }
+    const qsizetype partSize = bytes.size() - SplitHeaderSize;
     if (at == m_splits.size()) {
-        if (m_splits.size() >= MaxSplitSets) {
-            m_splits.removeFirst();
-            --at;
-        }
+        // No room: the part is dropped rather than a set that can still complete.
+        if (m_splits.size() >= MaxSplitSets || m_splitBytes + partSize > MaxSplitBytes)
+            return;
         SplitSet set;
         set.sequence = sequence;
         set.count = count;
@@ -364,9 +383,12 @@ void RconSocket::takeDatagram(const QByteArray &bytes, QList<QByteArray> &ready)
     QByteArray &part = set.parts[index];
     if (!part.isNull())
         return; // a repeated part
+    if (m_splitBytes + partSize > MaxSplitBytes)
+        return;
     part = bytes.mid(SplitHeaderSize);
     if (part.isNull())
         part = QByteArray(""); // an empty part still counts as received
+    m_splitBytes += part.size();
     if (++set.received < set.count) {
         armSplitTimer();
         return;
@@ -374,15 +396,29 @@ void RconSocket::takeDatagram(const QByteArray &bytes, QList<QByteArray> &ready)
     QByteArray joined;
     for (const QByteArray &piece : std::as_const(set.parts))
         joined += piece;
-    m_splits.removeAt(at);
+    removeSplit(at);
     armSplitTimer();
     ready.append(joined);
 }
 
+void RconSocket::removeSplit(qsizetype at) {
+    for (const QByteArray &piece : std::as_const(m_splits.at(at).parts))
+        m_splitBytes -= piece.size();
+    m_splits.removeAt(at);
+}
+
+void RconSocket::clearSplits() {
+    m_splits.clear();
+    m_splitBytes = 0;
+    m_splitTimer.stop();
+}
+
 void RconSocket::expireSplits() {
     const qint64 now = m_clock.elapsed();
-    m_splits.removeIf(
-        [&](const SplitSet &set) { return now - set.startedMs >= m_reassemblyTimeoutMs; });
+    for (qsizetype at = m_splits.size() - 1; at >= 0; --at) {
+        if (now - m_splits.at(at).startedMs >= m_reassemblyTimeoutMs)
+            removeSplit(at);
+    }
     armSplitTimer();
 }
 

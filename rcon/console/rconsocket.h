@@ -35,6 +35,9 @@ public:
 
     static constexpr int MaxDatagramSize = 65507;
     static constexpr int DefaultReassemblyTimeoutMs = 5000;
+    // Datagrams read and announced for one readiness notice; the rest wait for the next turn
+    // of the event loop.
+    static constexpr int MaxDatagramsPerSlice = 64;
 
     explicit RconSocket(QObject *parent = nullptr);
     ~RconSocket() override;
@@ -75,6 +78,8 @@ private:
     void beginCall();
     QAbstractSocket::SocketError endCall();
     void takeDatagram(const QByteArray &bytes, QList<QByteArray> &ready);
+    void removeSplit(qsizetype at);
+    void clearSplits();
     void expireSplits();
     void armSplitTimer();
     void reportError(int number, const QString &description);
@@ -82,6 +87,8 @@ private:
 
     QUdpSocket *m_udp;
     QTimer m_splitTimer;
+    QTimer m_readMore;
+    QByteArray m_buffer; // one datagram's room, reused for every read
     QElapsedTimer m_clock;
 
     QString m_host;
@@ -99,6 +106,7 @@ private:
 
     QList<QByteArray> m_waitingSends; // made before the host name was known
     QList<SplitSet> m_splits;
+    qsizetype m_splitBytes = 0; // the bytes of all parts waiting in m_splits
     int m_reassemblyTimeoutMs = DefaultReassemblyTimeoutMs;
 
     // The datagram being announced; getData hands it out.

@@ -2,6 +2,8 @@
 
 #include "rcon/passwords/scramblepasswordfile.h"
 
+#include "common/savefile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -90,6 +92,8 @@ bool PasswordFile::access(const std::function<void()> &work) const {
         return true;
     }
     const RunningAccess running(name);
+    // A save interrupted by a crash or a kill may have left a copy of the clear text.
+    talvero::removeSaveLeftovers(m_path);
 
     bool readable = false;
     const QByteArray onDisk = readWhole(m_path, &readable);

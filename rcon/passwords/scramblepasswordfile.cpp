@@ -1,7 +1,8 @@
 #include "rcon/passwords/scramblepasswordfile.h"
 
+#include "common/savefile.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
 
 namespace {
@@ -24,16 +25,8 @@ bool createEmpty(const QString &path) {
 } // namespace
 
 bool replacePasswordFile(const QString &path, const QByteArray &bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // Set on the temporary file, so the text is never readable by others, not even briefly.
-    file.setPermissions(OwnerOnly);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    // Owner-only from the first byte, so the text is never readable by others, not even briefly.
+    return talvero::saveFileAtomically(path, bytes, talvero::SavePermissions::OwnerOnly);
 }
 
 void scrambleBytes(QByteArray &bytes) {

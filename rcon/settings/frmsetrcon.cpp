@@ -290,6 +290,9 @@ void FrmSetRcon::load() {
         button->ButtonStyle(2);
 
     CLog->setChecked(logOption == 1);
+    // The log option is read at connect; a dialog loaded again during a connection must not
+    // offer to change it until the connection ends.
+    CLog->setEnabled(!m_program.IsConnected);
     SettingsChanged = false;
 }
 

@@ -24,6 +24,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -34,6 +35,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 const QString NotFound = IniAccess::NotFound;
@@ -200,6 +202,13 @@ void FrmRcon::buildFields() {
     // The console line sends when Enter comes up, the AdminMod line when it goes down.
     txtSend->installEventFilter(this);
     TxtSendAdmin->installEventFilter(this);
+    // Enter in a field of the server connects, as the Connect button does, until connected.
+    for (QLineEdit *field : {txtIP, txtPort, txtPassword}) {
+        connect(field, &QLineEdit::returnPressed, this, [this] {
+            if (!m_program.IsConnected && cmdconnect->isEnabled())
+                connectEntry();
+        });
+    }
 }
 
 void FrmRcon::buildMenus() {
@@ -324,6 +333,8 @@ void FrmRcon::load() {
     cmdconnect->setEnabled(true);
     cmddisconnect->setEnabled(false);
     CmdSendAdmin->setEnabled(!TxtSendAdmin->text().isEmpty());
+    // The window opens with the address field ready for typing.
+    txtIP->setFocus(Qt::OtherFocusReason);
 }
 
 void FrmRcon::LoadStartupDefaults() {
@@ -417,6 +428,8 @@ void FrmRcon::ConnectToServer() {
     TxtSendAdmin->setEnabled(true);
     txtIP->setEnabled(false);
     txtPort->setEnabled(false);
+    // Connect no longer applies: the next thing typed is a command.
+    txtSend->setFocus(Qt::OtherFocusReason);
     m_program.IsConnected = true;
     TimerX1->setEnabled(!m_program.AutoCommand1.isEmpty());
     TimerX2->setEnabled(!m_program.AutoCommand2.isEmpty());
@@ -468,7 +481,11 @@ void FrmRcon::wskDataArrival() {
 void FrmRcon::handleDatagram(const QString &datagram) {
     ReceivedText = datagram;
     RconCodec::ParseChallengeReply(ReceivedText, m_program.ChallengeText);
+    // The output window goes first when the program ends; a late datagram finds nothing to show
+    // itself in.
     FrmLog *output = m_program.frmLog();
+    if (!output)
+        return;
     switch (RconCodec::ClassifyReply(ReceivedText)) {
     case RconCodec::ReplyKind::ConnectConfirmation:
         ReceivedText = QStringLiteral("CConnected to ") + txtIP->text() + QStringLiteral("\r\n");
@@ -489,18 +506,35 @@ void FrmRcon::handleDatagram(const QString &datagram) {
     case RconCodec::ReplyKind::Ordinary:
         break;
     }
-    ReplyText = RconCodec::CleanReply(ReceivedText);
+    if (RconCodec::IsPasswordRefusal(ReceivedText)) {
+        // Every further command would be refused too, and each refusal counts toward the
+        // server's ban of the whole address: stop here and say why.
+        ResetConnection();
+        m_program.platform().messageBox(
+            this, Platform::Icon::Information, Platform::Buttons::Ok,
+            QStringLiteral("The server refused the rcon password. \r\n"
+                           "Please check the password, then connect again."));
+        return;
+    }
+    ReplyText = RconCodec::DisplayText(RconCodec::CleanReply(ReceivedText));
     m_program.AppendOutput(ReplyText);
-    if (m_program.LogToFile && !m_program.ConsoleLog().WriteLog(output->TxtGet->text()))
-        return datagramError();
+    if (m_program.LogToFile) {
+        LogFileWriter &log = m_program.ConsoleLog();
+        if (!log.WriteLog(output->TxtGet->text()))
+            return logWriteError(log);
+    }
     m_program.AppendOutput(QStringLiteral("\r\n"));
 }
 
-void FrmRcon::datagramError() {
+void FrmRcon::logWriteError(const LogFileWriter &log) {
+    // The server is not at fault: name the file and the system's reason, so the user knows
+    // what to mend.
     m_program.platform().messageBox(
         this, Platform::Icon::Critical, Platform::Buttons::Ok,
-        QStringLiteral("Please check your Server IP, Port and Password then try again\r\n"
-                       "Please note: This server may be currently down."));
+        QStringLiteral("Talvero could not write the log file %1: %2\r\n"
+                       "Check that the file and its folder can be written, or turn off "
+                       "\"Log text to file\" in Properties, then connect again.")
+            .arg(QDir::toNativeSeparators(log.path()), log.errorString()));
     ResetConnection();
 }
 
@@ -513,10 +547,18 @@ void FrmRcon::wskError() {
 }
 
 bool FrmRcon::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == txtSend && event->type() == QEvent::KeyRelease) {
+    if (watched == txtSend && event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
         if (isEnterKey(key) && !key->isAutoRepeat())
+            m_enterDownInSend = true;
+    } else if (watched == txtSend && event->type() == QEvent::KeyRelease) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        // Only an Enter that went down here too: the release of the Enter that connected
+        // (pressed in the password field) lands here once the focus has moved.
+        if (isEnterKey(key) && !key->isAutoRepeat() && std::exchange(m_enterDownInSend, false))
             m_program.SendRconCommand(txtSend->text());
+    } else if (watched == txtSend && event->type() == QEvent::FocusOut) {
+        m_enterDownInSend = false;
     } else if (watched == TxtSendAdmin && event->type() == QEvent::KeyPress) {
         if (isEnterKey(static_cast<QKeyEvent *>(event)))
             sendAdminCommand();
@@ -538,10 +580,12 @@ void FrmRcon::sendCanned(const QString &command) {
 }
 
 void FrmRcon::runAutomaticCommand(const QString &command) {
-    if (!m_program.IsConnected)
+    // The same datagram a command typed into the console line makes, without touching what
+    // the user may be typing there.
+    if (!m_program.IsConnected || command.isEmpty())
         return;
-    txtSend->setText(command);
-    m_program.SendRconCommand(txtSend->text());
+    wsk->sendData(
+        RconCodec::BuildCommandDatagram(m_program.ChallengeText, txtPassword->text(), command));
 }
 
 void FrmRcon::broadcast() {

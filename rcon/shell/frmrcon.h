@@ -4,6 +4,7 @@
 
 #include <array>
 
+class LogFileWriter;
 class LongTimer;
 class Program;
 class QAction;
@@ -106,7 +107,7 @@ private:
     void buildTimers();
     void wskDataArrival();
     void wskError();
-    void datagramError();
+    void logWriteError(const LogFileWriter &log);
     void connectionError();
     void sendAdminCommand();
     void sendCanned(const QString &command);
@@ -119,4 +120,6 @@ private:
     Program &m_program;
     // Counts resets, so a connect can tell that one happened while it let events run.
     quint64 m_resets = 0;
+    // Enter went down in the console line (it sends when Enter comes up again).
+    bool m_enterDownInSend = false;
 };

@@ -9,16 +9,22 @@
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/settingsstore.h"
+#include "rcon/shell/altkeyguard.h"
 #include "rcon/shell/controlhost.h"
 #include "rcon/shell/frmrcon.h"
 #include "rcon/shell/platform.h"
+#include "rcon/shell/trayicon.h"
 #include "rcon/xpbutton/xpbutton.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
 #include <QWindow>
+
+#include <utility>
 
 Program::Program(QString programDir, QString optionsFile, Platform &platform, QObject *parent)
     : QObject(parent)
@@ -26,11 +32,14 @@ Program::Program(QString programDir, QString optionsFile, Platform &platform, QO
     , m_optionsFile(std::move(optionsFile))
     , m_platform(platform)
     , m_controls(std::make_unique<ControlHost>(m_programDir, platform))
-    , m_settings(std::make_unique<SettingsStore>(m_optionsFile)) {}
+    , m_settings(std::make_unique<SettingsStore>(m_optionsFile)) {
+    if (QCoreApplication *app = QCoreApplication::instance())
+        app->installEventFilter(new AltKeyGuard(this));
+}
 
 Program::~Program() {
     m_ending = true;
-    unloadAll(Unload::Now);
+    unloadAll();
 }
 
 QString Program::filePath(const QString &fileName) const {
@@ -59,8 +68,11 @@ void Program::start() {
         return;
     FrmLog *output = frmLog();
     placeSideBySide(main, output);
-    main->show();
+    // The output window first, so that the main window, shown last, is the active one and
+    // typing starts in its address field.
     output->show();
+    main->show();
+    main->activateWindow();
     SetTranslucency(main, 255);
     SetTranslucency(output, 255);
 }
@@ -169,21 +181,47 @@ int Program::SetTranslucency(QWidget *window, int alpha) {
     return 0;
 }
 
-void Program::unloadAll(Unload when) {
+void Program::unloadAll() {
+    takeWindows();
+    for (const QPointer<QWidget> &window : std::exchange(m_leaving, {}))
+        delete window.data();
+}
+
+void Program::takeWindows() {
     // The order in which the windows go: output window, main window, Properties dialog.
-    const QList<QPointer<QWidget>> windows{m_frmLog.data(), m_frmRcon.data(), m_frmSetRcon.data()};
+    for (QWidget *window :
+         {static_cast<QWidget *>(m_frmLog.data()), static_cast<QWidget *>(m_frmRcon.data()),
+          static_cast<QWidget *>(m_frmSetRcon.data())}) {
+        if (window)
+            m_leaving.append(window);
+    }
     m_frmLog = nullptr;
     m_frmRcon = nullptr;
     m_frmSetRcon = nullptr;
-    for (const QPointer<QWidget> &window : windows) {
-        if (!window)
-            continue;
-        window->hide();
-        // A window may be unloaded from inside its own handler; it goes once that returns.
-        if (when == Unload::Now)
-            delete window;
-        else
-            window->deleteLater();
+}
+
+void Program::leaveTheDesktop() {
+    // Open menus and modal windows (a message box, the Properties dialog) are dismissed; the
+    // nested event loops they run end with the process's exit. The windows themselves go only
+    // once every such loop has unwound (when the program object goes, after the event loop has
+    // returned): a window deleted under a running dialog would take the dialog, and the
+    // handler that opened it, down with it. From here on the program has no windows; a window
+    // closed now (the Properties dialog) no longer unloads itself.
+    if (m_frmRcon)
+        m_frmRcon->Tray->setVisible(false);
+    takeWindows();
+    while (QWidget *popup = QApplication::activePopupWidget()) {
+        popup->close();
+        if (QApplication::activePopupWidget() == popup)
+            break;
+    }
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *dialog = qobject_cast<QDialog *>(widget); dialog && dialog->isVisible())
+            dialog->done(QDialog::Rejected);
+    }
+    for (const QPointer<QWidget> &window : std::as_const(m_leaving)) {
+        if (window)
+            window->hide();
     }
 }
 
@@ -194,7 +232,7 @@ void Program::ExitProgram() {
     m_ending = true;
     playSound(QStringLiteral("1284.wav"));
     QCoreApplication::processEvents();
-    unloadAll(Unload::Later);
+    leaveTheDesktop();
     m_platform.exitProcess(0);
 }
 
@@ -202,7 +240,7 @@ void Program::RestartProgram() {
     if (m_ending)
         return;
     m_ending = true;
-    unloadAll(Unload::Later);
+    leaveTheDesktop();
     m_platform.startProgram(filePath(QStringLiteral("rcon")));
     m_platform.exitProcess(0);
 }

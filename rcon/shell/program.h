@@ -71,6 +71,8 @@ public:
     static bool BeginWindowDrag(QWidget *window);
     // 0 when the alpha (0 to 255) was applied, 1 when it is out of range, 2 on failure.
     static int SetTranslucency(QWidget *window, int alpha);
+    // Both take the windows off the screen at once and end the process; the windows are
+    // unloaded (output window, main window, Properties dialog) when the program object goes.
     void ExitProgram();
     void RestartProgram();
     bool isEnding() const { return m_ending; }
@@ -85,8 +87,9 @@ public:
     qint32 AutoInterval2 = 0;
 
 private:
-    enum class Unload { Now, Later };
-    void unloadAll(Unload when);
+    void unloadAll();
+    void takeWindows();
+    void leaveTheDesktop();
     static void placeSideBySide(QWidget *main, QWidget *output);
 
     QString m_programDir;
@@ -98,5 +101,7 @@ private:
     QPointer<FrmRcon> m_frmRcon;
     QPointer<FrmLog> m_frmLog;
     QPointer<FrmSetRcon> m_frmSetRcon;
+    // Windows unloaded at an exit, in the order they go; deleted with the program object.
+    QList<QPointer<QWidget>> m_leaving;
     bool m_ending = false;
 };

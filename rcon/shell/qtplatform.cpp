@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QPointer>
 #include <QProcess>
 #include <QSoundEffect>
 
@@ -17,11 +18,14 @@ QtPlatform::~QtPlatform() = default;
 
 Platform::Answer QtPlatform::messageBox(QWidget *parent, Icon icon, Buttons buttons,
                                         const QString &text) {
-    QMessageBox box(
+    // On the heap and watched: the window it sits on may be unloaded while the box waits, and
+    // takes the box with it.
+    const QPointer<QMessageBox> box = new QMessageBox(
         icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::Information,
         QString::fromLatin1(talvero::ProductName), text,
         buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
-    const int result = box.exec();
+    const int result = box->exec();
+    delete box.data();
     if (buttons == Buttons::Ok)
         return Answer::Ok;
     return result == QMessageBox::Yes ? Answer::Yes : Answer::No;

@@ -6,6 +6,7 @@
 #include <QNetworkDatagram>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 
 namespace {
@@ -183,6 +184,59 @@ private Q_SLOTS:
             QVERIFY(server.sendToLastSender(part));
         QTRY_COMPARE(arrivals.data.size(), 2);
         QCOMPARE(arrivals.data, (QList<QByteArray>{two, one}));
+    }
+
+    void nineInterleavedSplitRepliesAllArrive() {
+        // All first parts before any second part: no set may push out one that can still
+        // complete.
+        FakeGameServer server;
+        RconSocket socket;
+        Arrivals arrivals(socket);
+        QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
+        QVERIFY(socket.sendData("rcon"));
+        QVERIFY(server.waitForDatagrams(1));
+        QList<QByteArray> wholes;
+        QList<QList<QByteArray>> sets;
+        for (int i = 0; i < 9; ++i) {
+            wholes.append(GoldSrcServer::consoleReply(QByteArray(200, char('a' + i))));
+            sets.append(GoldSrcServer::splitPacket(wholes.last(), quint32(100 + i), 120));
+            QCOMPARE(sets.last().size(), 2);
+        }
+        for (int part = 0; part < 2; ++part) {
+            for (const QList<QByteArray> &set : std::as_const(sets))
+                QVERIFY(server.sendToLastSender(set[part]));
+        }
+        QTRY_COMPARE(arrivals.data.size(), 9);
+        QCOMPARE(arrivals.data, wholes);
+        QCOMPARE(socket.incompleteSplitCount(), 0);
+    }
+
+    void floodIsDeliveredInSlices() {
+        // Everything is pending before the socket reads: one readiness notice must not announce
+        // it all before the event loop runs again.
+        FakeGameServer server;
+        RconSocket socket;
+        Arrivals arrivals(socket);
+        QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
+        QVERIFY(socket.sendData("rcon"));
+        QVERIFY(server.waitForDatagrams(1));
+        int turns = 0;
+        QTimer turn;
+        turn.setInterval(0);
+        QObject::connect(&turn, &QTimer::timeout, [&] { ++turns; });
+        QMap<int, int> perTurn;
+        arrivals.onArrival = [&] { ++perTurn[turns]; };
+        const int count = 2 * RconSocket::MaxDatagramsPerSlice + 8;
+        for (int i = 0; i < count; ++i)
+            QVERIFY(server.sendToLastSender("line " + QByteArray::number(i)));
+        turn.start();
+        QTRY_COMPARE(arrivals.data.size(), count);
+        QCOMPARE(arrivals.data.last(), "line " + QByteArray::number(count - 1));
+        // A turn of the loop may see the end of one slice and the start of the next, never
+        // more.
+        for (const int delivered : std::as_const(perTurn))
+            QVERIFY2(delivered <= 2 * RconSocket::MaxDatagramsPerSlice,
+                     qPrintable(QString::number(delivered)));
     }
 
     void incompleteSplitReplyIsDropped() {

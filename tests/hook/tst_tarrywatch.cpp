@@ -316,7 +316,10 @@ void TestTarrywatch::controlKeepsItsSizeAndShowsAClock() {
     control->setGeometry(10, 10, 5, 5);
     QCOMPARE(control->size(), QSize(33, 33));
 
-    // In a stretching layout too.
+    // In a stretching layout too, with a host that lifts the limits first.
+    control->setMinimumSize(0, 0);
+    control->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    control->resize(200, 100);
     QWidget window;
     auto *layout = new QHBoxLayout(&window);
     layout->addWidget(control);

@@ -63,6 +63,7 @@ private Q_SLOTS:
 
     void realControlFindsFirstFillUnderLaterSpellings();
     void realControlKeepsSizeOverAThousandAccesses();
+    void leftoversOfInterruptedSavesGoAtTheNextAccess();
 };
 
 void TestPasswordFile::readingAnAbsentFileCreatesItEmptyAndPrivate() {
@@ -312,6 +313,36 @@ void TestPasswordFile::realControlKeepsSizeOverAThousandAccesses() {
         QCOMPARE(real.file.read(PasswordFile::userpass), QStringLiteral("guard"));
     QCOMPARE(real.folder.readFile(Password).size(), size);
     QCOMPARE(modeOf(real.file.path()), 0600);
+}
+
+void TestPasswordFile::leftoversOfInterruptedSavesGoAtTheNextAccess() {
+    RealControl real;
+    QVERIFY(real.control);
+    real.file.WriteNewINI();
+    real.file.write(PasswordFile::UseThis, QStringLiteral("hunter2"));
+    const QByteArray clearText = unscrambled(real.folder.readFile(Password));
+    // What a save killed before its rename leaves: the fixed temporary and the randomly named
+    // ones of earlier versions, each holding the clear text; and one of the INI writer's.
+    const QStringList leftovers{QStringLiteral("password.saving"),
+                                QStringLiteral("password.Ab12Cd"),
+                                QStringLiteral("password.zz9ZZ9")};
+    for (const QString &name : leftovers)
+        real.folder.writeFile(name, clearText);
+    real.folder.writeFile(QStringLiteral("password.bak"), "kept: not a leftover");
+    real.folder.writeFile(QStringLiteral("talvero.ini.Q1w2E3"), "[AutoRcon]\n");
+
+    QCOMPARE(real.file.read(PasswordFile::usethis), QStringLiteral("hunter2"));
+    for (const QString &name : leftovers)
+        QVERIFY2(!QFile::exists(real.folder.filePath(name)), qPrintable(name));
+    QVERIFY(QFile::exists(real.folder.filePath(QStringLiteral("password.bak"))));
+    // A successful access leaves nothing beside the file.
+    QVERIFY(!QFile::exists(real.folder.filePath(QStringLiteral("password.saving"))));
+
+    // The INI writer clears its own leftovers when it next writes that file.
+    IniAccess(real.control)
+        .WriteToINI(QStringLiteral("status"), QStringLiteral("AutoRcon"), QStringLiteral("Rcon"),
+                    real.folder.filePath(QStringLiteral("talvero.ini")));
+    QVERIFY(!QFile::exists(real.folder.filePath(QStringLiteral("talvero.ini.Q1w2E3"))));
 }
 
 QTEST_MAIN(TestPasswordFile)

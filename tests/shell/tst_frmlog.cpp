@@ -8,6 +8,7 @@
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLabel>
@@ -98,6 +99,20 @@ private Q_SLOTS:
         QApplication::sendEvent(f.log->TxtGet->viewport(), &key);
         QTRY_VERIFY(main->MnuCommands->isVisible());
         main->MnuCommands->close();
+        // And so does Shift+F10.
+        QTest::keyClick(f.log->TxtGet, Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_VERIFY(main->MnuCommands->isVisible());
+        main->MnuCommands->close();
+    }
+
+    void screenReaderReadsTheConnectionStatus() {
+        Fixture f;
+        QAccessibleInterface *status = QAccessible::queryAccessibleInterface(f.log->LHost);
+        QVERIFY(status);
+        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Not Connected"));
+        f.log->LHost->setText(QStringLiteral("Connected to 127.0.0.1\r\n"));
+        QVERIFY(
+            status->text(QAccessible::Name).startsWith(QStringLiteral("Connected to 127.0.0.1")));
     }
 
     void dragByBackgroundAndLabels() {

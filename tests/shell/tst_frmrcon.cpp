@@ -18,7 +18,9 @@
 #include "tests/support/programfolder.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -230,6 +232,91 @@ private Q_SLOTS:
         // A line of 31 bytes of output is no connect confirmation.
         QVERIFY(f.serverSays(reply(QByteArray(24, 'y'))));
         QVERIFY(f.pane->text().endsWith(QString(24, QLatin1Char('y')) + QStringLiteral("\r\n")));
+
+        // Names in UTF-8 read as such; bytes that are not UTF-8 stay Latin-1.
+        QVERIFY(f.serverSays(reply("player \xC3\xA9mile\n")));
+        QVERIFY(f.pane->text().endsWith(QStringLiteral("player \u00E9mile\n\r\n")));
+        QVERIFY(f.serverSays(reply("map caf\xE9\n")));
+        QVERIFY(f.pane->text().endsWith(QStringLiteral("map caf\u00E9\n\r\n")));
+    }
+
+    void refusedPasswordDisconnectsWithItsOwnMessage() {
+        Fixture f;
+        f.start();
+        QVERIFY(f.connectAndConfirm());
+        // Output that merely holds the words is output.
+        QVERIFY(f.serverSays(reply("echo Bad rcon_password.\nmore\n")));
+        QVERIFY(f.program->IsConnected);
+        QVERIFY(f.platform.boxes.isEmpty());
+
+        f.server.sendToLastSender(reply("Bad rcon_password.\n"));
+        QTRY_VERIFY(!f.program->IsConnected);
+        QCOMPARE(f.platform.boxes.size(), 1);
+        QCOMPARE(f.platform.boxes.first().icon, Platform::Icon::Information);
+        QVERIFY(f.platform.boxes.first().text.startsWith(
+            QStringLiteral("The server refused the rcon password.")));
+        QCOMPARE(f.program->frmLog()->LHost->text(), QStringLiteral("Not Connected"));
+        QVERIFY(f.main->cmdconnect->isEnabled());
+    }
+
+    void keyboardGoesWhereTheUserExpects() {
+        Fixture f;
+        f.start();
+        QTRY_COMPARE(QApplication::focusWidget(), f.main->txtIP);
+        f.fill();
+        // Alt with a letter nothing claims types nothing.
+        QTest::keyClick(f.main->txtIP, Qt::Key_C, Qt::AltModifier);
+        QCOMPARE(f.main->txtIP->text(), QStringLiteral("127.0.0.1"));
+
+        // Enter in the password field connects; the command line then has the focus.
+        QTest::keyClick(f.main->txtPassword, Qt::Key_Return);
+        QVERIFY(f.server.waitForDatagrams(1));
+        QTRY_VERIFY(f.program->frmLog()->LHost->text().startsWith(QStringLiteral("Connected")));
+        QCOMPARE(QApplication::focusWidget(), f.main->txtSend);
+
+        // The console line sends when Enter comes up, the AdminMod line when it goes down.
+        QTest::keyClicks(f.main->txtSend, QStringLiteral("status"));
+        QTest::keyPress(f.main->txtSend, Qt::Key_Return);
+        QCOMPARE(f.main->txtSend->text(), QStringLiteral("status"));
+        QTest::keyRelease(f.main->txtSend, Qt::Key_Return);
+        QCOMPARE(f.main->txtSend->text(), QString());
+        QVERIFY(f.server.waitForDatagrams(2));
+        QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret status");
+
+        QTest::keyClicks(f.main->TxtSendAdmin, QStringLiteral("say hi"));
+        QTest::keyPress(f.main->TxtSendAdmin, Qt::Key_Return);
+        QCOMPARE(f.main->TxtSendAdmin->text(), QString());
+        QVERIFY(f.server.waitForDatagrams(3));
+        QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret admin_command admin_say hi");
+        QTest::keyRelease(f.main->TxtSendAdmin, Qt::Key_Return);
+    }
+
+    void failedLogWriteNamesTheLogFile() {
+        Fixture f;
+        f.start();
+        f.program->settings().saveOption(QStringLiteral("LogText2File"), true);
+        // A folder where the log file should be: it cannot be opened for writing.
+        QVERIFY(QDir(f.folder.path()).mkdir(QStringLiteral("rcon_log.txt")));
+        f.fill();
+        click(f.main->cmdconnect);
+        QTRY_COMPARE(f.platform.boxes.size(), 1);
+        const FakePlatform::Box box = f.platform.boxes.first();
+        QCOMPARE(box.icon, Platform::Icon::Critical);
+        QVERIFY(box.text.contains(f.folder.filePath(QStringLiteral("rcon_log.txt"))));
+        QVERIFY(!box.text.contains(QStringLiteral("server may be currently down")));
+        QVERIFY(!f.program->IsConnected);
+        QVERIFY(f.main->cmdconnect->isEnabled());
+    }
+
+    void logBoxStaysDisabledForTheWholeConnection() {
+        Fixture f;
+        f.start();
+        QVERIFY(f.connectAndConfirm());
+        // The Properties dialog closed and loaded again during the connection.
+        f.program->frmSetRconUnloaded();
+        QVERIFY(!f.program->frmSetRcon()->CLog->isEnabled());
+        click(f.main->cmddisconnect);
+        QVERIFY(f.program->frmSetRcon()->CLog->isEnabled());
     }
 
     void banNoticeDisconnects() {
@@ -410,9 +497,15 @@ private Q_SLOTS:
         QVERIFY(f.connectAndConfirm());
         QVERIFY(f.main->TimerX1->isEnabled());
         QVERIFY(f.main->TimerX2->isEnabled());
+        // What the user is typing stays as it is.
+        f.main->txtSend->setText(QStringLiteral("half typed"));
+        f.main->txtSend->setCursorPosition(4);
         elapse(f.main->TimerX1);
         QVERIFY(f.server.waitForDatagrams(2));
         QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret status");
+        QCOMPARE(f.main->txtSend->text(), QStringLiteral("half typed"));
+        QCOMPARE(f.main->txtSend->cursorPosition(), 4);
+        f.main->txtSend->clear();
         elapse(f.main->TimerX2); // 65535 ms
         elapse(f.main->TimerX2); // the remaining 54465 ms
         QVERIFY(f.server.waitForDatagrams(3));

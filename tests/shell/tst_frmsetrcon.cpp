@@ -229,6 +229,8 @@ private Q_SLOTS:
             QCOMPARE(f.platform.startedPrograms,
                      QStringList{f.folder.filePath(QStringLiteral("rcon"))});
             QCOMPARE(f.platform.exitCodes, QList<int>{0});
+            // A restart is no goodbye: the exit sound stays silent.
+            QVERIFY(!f.platform.sounds.contains(f.folder.filePath(QStringLiteral("1284.wav"))));
         }
     }
 
