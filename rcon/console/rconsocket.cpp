@@ -24,6 +24,8 @@ constexpr qint64 ReceiveBufferSize = 65536;
 // any input. A set is never pushed out by a newer one: it ends complete or by age.
 constexpr int MaxSplitSets = 64;
 constexpr qsizetype MaxSplitBytes = 4 * 1024 * 1024;
+// How long one turn of the event loop may spend announcing datagrams.
+constexpr qint64 SliceMs = 8;
 // Sends waiting for a host name lookup; more than this means the lookup is stuck.
 constexpr int MaxWaitingSends = 64;
 
@@ -168,6 +170,7 @@ void RconSocket::close() {
     abortLookup();
     m_waitingSends.clear();
     clearSplits();
+    m_ready.clear();
     m_readMore.stop();
     m_bound = false;
     m_connected = false;
@@ -189,6 +192,7 @@ bool RconSocket::openSocket(quint16 port) {
     m_bound = false;
     m_connected = false;
     clearSplits();
+    m_ready.clear();
     m_readMore.stop();
 
     // Before the host is known the socket takes both families; the system falls back to IPv4
@@ -275,21 +279,16 @@ void RconSocket::onReadyRead() {
     else if (pending != 0)
         reportError(NetworkError, QString::fromLocal8Bit(std::strerror(pending)));
 
-    QList<QByteArray> ready;
     if (m_buffer.size() != ReceiveBufferSize)
         m_buffer.resize(ReceiveBufferSize);
     // The first read is made even when the notice brought only an error: the socket layer
-    // announces nothing more until something has been read. A flood is read in slices, so the
-    // windows keep answering while it lasts.
+    // announces nothing more until something has been read. A flood is taken in slices (a
+    // bounded count read, a bounded time announcing), so the windows keep answering while it
+    // lasts; what is left waits in the system's buffer for the next turn of the event loop.
     bool first = true;
-    int taken = 0;
-    while (m_bound && (first || m_udp->hasPendingDatagrams())) {
-        if (taken == MaxDatagramsPerSlice) {
-            m_readMore.start();
-            break;
-        }
+    while (m_bound && m_ready.size() < MaxDatagramsPerSlice &&
+           (first || m_udp->hasPendingDatagrams())) {
         first = false;
-        ++taken;
         QHostAddress sender;
         quint16 senderPort = 0;
         beginCall();
@@ -304,14 +303,17 @@ void RconSocket::onReadyRead() {
                                 sender.isEqual(m_address, QHostAddress::TolerantConversion);
         // Each datagram keeps only its own bytes, not the room the largest one needs.
         if (fromServer)
-            takeDatagram(QByteArray(m_buffer.constData(), size), ready);
+            takeDatagram(QByteArray(m_buffer.constData(), size), m_ready);
     }
 
     // A handler may close or rebind the socket, or delete it; what was read for the old
     // socket is then dropped.
     const QPointer<RconSocket> self(this);
     const quint64 generation = m_generation;
-    for (const QByteArray &bytes : std::as_const(ready)) {
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_ready.isEmpty() && slice.elapsed() < SliceMs) {
+        const QByteArray bytes = m_ready.takeFirst();
         const QByteArray outer = std::exchange(m_current, bytes);
         const bool outerPending = std::exchange(m_hasCurrent, true);
         emit dataArrival(int(bytes.size()));
@@ -322,6 +324,8 @@ void RconSocket::onReadyRead() {
         if (generation != m_generation)
             return;
     }
+    if (!m_ready.isEmpty() || (m_bound && m_udp->hasPendingDatagrams()))
+        m_readMore.start();
 }
 
 void RconSocket::onSocketError(QAbstractSocket::SocketError socketError) {

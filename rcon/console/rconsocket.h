@@ -35,8 +35,7 @@ public:
 
     static constexpr int MaxDatagramSize = 65507;
     static constexpr int DefaultReassemblyTimeoutMs = 5000;
-    // Datagrams read and announced for one readiness notice; the rest wait for the next turn
-    // of the event loop.
+    // Datagrams read for one turn of the event loop at the most; the rest wait for the next.
     static constexpr int MaxDatagramsPerSlice = 64;
 
     explicit RconSocket(QObject *parent = nullptr);
@@ -109,6 +108,8 @@ private:
     qsizetype m_splitBytes = 0; // the bytes of all parts waiting in m_splits
     int m_reassemblyTimeoutMs = DefaultReassemblyTimeoutMs;
 
+    // Datagrams read but not yet announced.
+    QList<QByteArray> m_ready;
     // The datagram being announced; getData hands it out.
     QByteArray m_current;
     bool m_hasCurrent = false;
