@@ -11,15 +11,22 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
+#include <QShortcut>
+#include <QSizeGrip>
 #include <QVBoxLayout>
 
 FrmLog::FrmLog(Program &program)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+    // A tool window: the taskbar shows the program once, by its main window.
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
     , m_program(program) {
     setObjectName(QStringLiteral("FrmLog"));
     setWindowTitle(QStringLiteral("Talvero - Output"));
     setAccessibleName(QStringLiteral("Talvero output window"));
-    setFixedSize(468, 270);
+    // Its designed size is the least it takes; larger is the user's choice (the size grip in
+    // its corner, or Alt+Shift with the arrow keys).
+    setMinimumSize(DesignedSize);
+    resize(DesignedSize);
     // It comes and goes with the main window, which keeps the keyboard.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAutoFillBackground(false);
@@ -53,6 +60,19 @@ FrmLog::FrmLog(Program &program)
     layout->addLayout(header);
     layout->addWidget(PicText, 1);
 
+    Grip = new QSizeGrip(this);
+    Grip->setObjectName(QStringLiteral("Grip"));
+    Grip->setToolTip(QStringLiteral("Drag to resize the output window (or Alt+Shift+arrow keys)"));
+    const std::pair<int, QSize> steps[] = {{Qt::Key_Right, QSize(SizeStep, 0)},
+                                           {Qt::Key_Left, QSize(-SizeStep, 0)},
+                                           {Qt::Key_Down, QSize(0, SizeStep)},
+                                           {Qt::Key_Up, QSize(0, -SizeStep)}};
+    for (const auto &[key, step] : steps) {
+        auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::SHIFT | key), this);
+        connect(shortcut, &QShortcut::activated, this,
+                [this, step = step] { resize((size() + step).expandedTo(minimumSize())); });
+    }
+
     Label->installEventFilter(this);
     LHost->installEventFilter(this);
     connect(TxtGet, &OutputPane::mousePressed, this, &FrmLog::paneMousePressed);
@@ -65,6 +85,12 @@ FrmLog::FrmLog(Program &program)
 }
 
 FrmLog::~FrmLog() = default;
+
+void FrmLog::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    Grip->move(width() - Grip->width(), height() - Grip->height());
+    Grip->raise();
+}
 
 void FrmLog::paintEvent(QPaintEvent *) {
     // The product artwork: the window's grey under a soft diagonal sheen and a thin frame,

@@ -6,6 +6,7 @@
 class OutputPane;
 class Program;
 class QLabel;
+class QSizeGrip;
 
 // The borderless output window beside the main window: the title, the connection status
 // `LHost` and the output pane `TxtGet`. It has no title bar, so the user moves it by dragging
@@ -20,12 +21,17 @@ public:
     QLabel *LHost = nullptr;
     QWidget *PicText = nullptr;
     OutputPane *TxtGet = nullptr;
+    QSizeGrip *Grip = nullptr;
+
+    static constexpr QSize DesignedSize{468, 270};
+    static constexpr int SizeStep = 16; // pixels per key press when resizing from the keyboard
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 

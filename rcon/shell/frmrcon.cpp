@@ -71,7 +71,10 @@ QLabel *buddyLabel(const QString &text, QWidget *field, QWidget *parent) {
 } // namespace
 
 FrmRcon::FrmRcon(Program &program)
-    : QWidget(nullptr)
+    // A window of fixed size offers no maximise button.
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint)
     , m_program(program) {
     setObjectName(QStringLiteral("frmRcon"));
     setWindowTitle(QStringLiteral("Talvero"));
@@ -625,6 +628,25 @@ void FrmRcon::restoreFromTray() {
         output->showNormal();
     Tray->setVisible(false);
     activateWindow();
+}
+
+void FrmRcon::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    // The output window belongs to this one: it goes with it when minimised and comes back
+    // when it is restored.
+    FrmLog *output = m_program.frmLog();
+    if (!output)
+        return;
+    if (isMinimized()) {
+        if (output->isVisible() && !output->isMinimized()) {
+            output->hide();
+            m_outputHiddenWithMe = true;
+        }
+    } else if (std::exchange(m_outputHiddenWithMe, false) && isVisible()) {
+        output->show();
+    }
 }
 
 void FrmRcon::closeEvent(QCloseEvent *event) {

@@ -98,6 +98,7 @@ public:
     qint32 ServerPort = 0;
 
 protected:
+    void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -122,4 +123,6 @@ private:
     quint64 m_resets = 0;
     // Enter went down in the console line (it sends when Enter comes up again).
     bool m_enterDownInSend = false;
+    // The output window was hidden because this window was minimised.
+    bool m_outputHiddenWithMe = false;
 };

@@ -14,6 +14,7 @@
 #include "rcon/shell/frmrcon.h"
 #include "rcon/shell/platform.h"
 #include "rcon/shell/trayicon.h"
+#include "rcon/shell/windowplaces.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QApplication>
@@ -67,7 +68,10 @@ void Program::start() {
     if (m_ending)
         return;
     FrmLog *output = frmLog();
-    placeSideBySide(main, output);
+    // Where the user left them, else side by side.
+    if (!WindowPlaces(m_optionsFile).restore(main, output))
+        placeSideBySide(main, output);
+    m_placed = true;
     // The output window first, so that the main window, shown last, is the active one and
     // typing starts in its address field.
     output->show();
@@ -182,6 +186,8 @@ int Program::SetTranslucency(QWidget *window, int alpha) {
 }
 
 void Program::unloadAll() {
+    if (m_placed && m_frmRcon && m_frmLog)
+        WindowPlaces(m_optionsFile).save(m_frmRcon, m_frmLog);
     takeWindows();
     for (const QPointer<QWidget> &window : std::exchange(m_leaving, {}))
         delete window.data();
@@ -207,6 +213,8 @@ void Program::leaveTheDesktop() {
     // returned): a window deleted under a running dialog would take the dialog, and the
     // handler that opened it, down with it. From here on the program has no windows; a window
     // closed now (the Properties dialog) no longer unloads itself.
+    if (m_placed && m_frmRcon && m_frmLog)
+        WindowPlaces(m_optionsFile).save(m_frmRcon, m_frmLog);
     if (m_frmRcon)
         m_frmRcon->Tray->setVisible(false);
     takeWindows();

@@ -104,4 +104,6 @@ private:
     // Windows unloaded at an exit, in the order they go; deleted with the program object.
     QList<QPointer<QWidget>> m_leaving;
     bool m_ending = false;
+    // The windows have been placed on the screen; their places are worth keeping.
+    bool m_placed = false;
 };

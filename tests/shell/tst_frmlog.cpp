@@ -13,6 +13,7 @@
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QSizeGrip>
 #include <QTest>
 
 class TestFrmLog : public QObject {
@@ -103,6 +104,25 @@ private Q_SLOTS:
         QTest::keyClick(f.log->TxtGet, Qt::Key_F10, Qt::ShiftModifier);
         QTRY_VERIFY(main->MnuCommands->isVisible());
         main->MnuCommands->close();
+    }
+
+    void outputWindowResizesAndThePaneFollows() {
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowExposed(f.log));
+        QCOMPARE(f.log->size(), QSize(468, 270));
+        const QSize pane = f.log->TxtGet->size();
+        f.log->resize(700, 420);
+        QTRY_COMPARE(f.log->TxtGet->size(), pane + QSize(700 - 468, 420 - 270));
+        // The grip sits in the lower right corner.
+        QCOMPARE(f.log->Grip->geometry().bottomRight(), f.log->rect().bottomRight());
+        // From the keyboard, never below the designed size.
+        f.log->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.log));
+        QTest::keyClick(f.log->TxtGet, Qt::Key_Right, Qt::AltModifier | Qt::ShiftModifier);
+        QCOMPARE(f.log->width(), 700 + FrmLog::SizeStep);
+        f.log->resize(470, 272);
+        QTest::keyClick(f.log->TxtGet, Qt::Key_Up, Qt::AltModifier | Qt::ShiftModifier);
+        QCOMPARE(f.log->size(), QSize(470, 270));
     }
 
     void screenReaderReadsTheConnectionStatus() {

@@ -22,10 +22,13 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -105,6 +108,10 @@ private Q_SLOTS:
         QVERIFY(f.main->isVisible());
         QCOMPARE(f.main->windowTitle(), QStringLiteral("Talvero"));
         QVERIFY(f.main->findChildren<QMenuBar *>().isEmpty());
+        // Only the window buttons that do something; one entry on the taskbar.
+        QVERIFY(!(f.main->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(f.main->windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(f.program->frmLog()->windowType(), Qt::Tool);
         QVERIFY(!f.program->IsConnected);
         QVERIFY(f.main->cmdconnect->isEnabled());
         QVERIFY(!f.main->cmddisconnect->isEnabled());
@@ -238,6 +245,31 @@ private Q_SLOTS:
         QVERIFY(f.pane->text().endsWith(QStringLiteral("player \u00E9mile\n\r\n")));
         QVERIFY(f.serverSays(reply("map caf\xE9\n")));
         QVERIFY(f.pane->text().endsWith(QStringLiteral("map caf\u00E9\n\r\n")));
+    }
+
+    void windowsComeBackWhereTheUserLeftThem() {
+        Fixture f;
+        f.start();
+        f.main->move(40, 50);
+        FrmLog *output = f.program->frmLog();
+        output->move(300, 60);
+        output->resize(500, 300);
+        f.program.reset();
+        f.start();
+        output = f.program->frmLog();
+        QCOMPARE(f.main->pos(), QPoint(40, 50));
+        QCOMPARE(output->pos(), QPoint(300, 60));
+        QCOMPARE(output->size(), QSize(500, 300));
+
+        // A place no screen shows any more is brought back onto one.
+        f.program.reset();
+        QSettings stored(f.folder.optionsFile(), QSettings::IniFormat);
+        stored.setValue(QStringLiteral("Windows/MainPos"), QPoint(9000, -7000));
+        stored.sync();
+        f.start();
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY(screen.contains(f.main->frameGeometry()));
+        QCOMPARE(f.program->frmLog()->pos(), QPoint(300, 60));
     }
 
     void refusedPasswordDisconnectsWithItsOwnMessage() {

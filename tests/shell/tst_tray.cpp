@@ -72,6 +72,19 @@ private Q_SLOTS:
         QVERIFY(f.log->isVisible());
         QVERIFY(!f.main->Tray->isVisible());
     }
+
+    void outputWindowIsMinimisedAndRestoredWithTheMainWindow() {
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowExposed(f.main));
+        QVERIFY(QTest::qWaitForWindowExposed(f.log));
+        f.main->showMinimized();
+        QTRY_VERIFY(f.main->isMinimized());
+        QTRY_VERIFY(!f.log->isVisible());
+        f.main->showNormal();
+        QTRY_VERIFY(!f.main->isMinimized());
+        QTRY_VERIFY(f.log->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(f.log));
+    }
 };
 
 QTEST_MAIN(TestTray)
