@@ -32,7 +32,9 @@ bool LogFileWriter::OpenLog(const QString &path) {
     }
     m_file.setFileName(path);
     m_firstWrite = true;
-    return m_file.open(QIODevice::WriteOnly | QIODevice::Append);
+    // A new log is the user's own: server replies may carry player addresses.
+    return m_file.open(QIODevice::WriteOnly | QIODevice::Append,
+                       QFile::ReadOwner | QFile::WriteOwner);
 }
 
 bool LogFileWriter::WriteLog(const QString &paneText) {

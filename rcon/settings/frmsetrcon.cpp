@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -74,6 +75,12 @@ void FrmSetRcon::buildControls() {
     general->setObjectName(QStringLiteral("Frame1"));
     CSendToTray = makeBox(QStringLiteral("CSendToTray"), QStringLiteral("Send to Tray at startup"));
     CLog = makeBox(QStringLiteral("CLog"), QStringLiteral("Log text to file"));
+    // Where the log goes: beside the program, or in the user's folder for an installed one.
+    const QString logPlace =
+        QStringLiteral("Server replies are written to %1")
+            .arg(QDir::toNativeSeparators(m_program.dataFilePath(QStringLiteral("rcon_log.txt"))));
+    CLog->setToolTip(logPlace);
+    CLog->setAccessibleDescription(logPlace);
     ChkAskPM = makeBox(QStringLiteral("ChkAskPM"), QStringLiteral("Ask for password"));
     auto *generalLayout = new QVBoxLayout(general);
     for (QCheckBox *box : {CSendToTray, CLog, ChkAskPM}) {
@@ -224,7 +231,7 @@ void FrmSetRcon::buildControls() {
 }
 
 QString FrmSetRcon::path() const {
-    return m_program.filePath(QString(SettingsIni::FileName));
+    return m_program.dataFilePath(QString(SettingsIni::FileName));
 }
 
 void FrmSetRcon::write(const QString &text, const QString &section, const QString &key) {

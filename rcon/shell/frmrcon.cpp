@@ -341,7 +341,7 @@ void FrmRcon::load() {
 }
 
 void FrmRcon::LoadStartupDefaults() {
-    const QString ini = m_program.filePath(QString(SettingsIni::FileName));
+    const QString ini = m_program.dataFilePath(QString(SettingsIni::FileName));
     IniAccess I1 = m_program.I1();
     txtIP->setText(I1.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::ip, ini));
     txtPort->setText(I1.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::port, ini));
@@ -393,7 +393,7 @@ void FrmRcon::connectEntry() {
     };
     const bool logging = m_program.settings().readOption(SettingsStore::LogText2File) == 1;
     if (logging)
-        m_program.ConsoleLog().OpenLog(m_program.filePath(QStringLiteral("rcon_log.txt")));
+        m_program.ConsoleLog().OpenLog(m_program.dataFilePath(QStringLiteral("rcon_log.txt")));
     else
         disableLogBox();
     m_program.LogToFile = logging;

@@ -1,6 +1,7 @@
 #include "rcon/shell/fonts.h"
 #include "rcon/shell/program.h"
 #include "rcon/shell/qtplatform.h"
+#include "rcon/shell/userfiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -11,6 +12,8 @@ int main(int argc, char *argv[]) {
     QApplication::setApplicationName(QStringLiteral("Talvero"));
     QApplication::setOrganizationName(QStringLiteral("Talvero"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Ties the windows to the installed menu entry (its icon and name on Wayland).
+    QGuiApplication::setDesktopFileName(QStringLiteral("net.talvero.Talvero"));
     talvero::registerApplicationFonts();
 
     // The per-user options live in the user's configuration folder, under application "Talvero".
@@ -19,7 +22,8 @@ int main(int argc, char *argv[]) {
         QStringLiteral("/Talvero/Talvero.conf");
 
     QtPlatform platform;
-    Program program(QCoreApplication::applicationDirPath(), optionsFile, platform);
+    const QString programDir = QCoreApplication::applicationDirPath();
+    Program program(programDir, talvero::UserFiles::prepare(programDir), optionsFile, platform);
     program.start();
     return QApplication::exec();
 }

@@ -28,8 +28,13 @@
 #include <utility>
 
 Program::Program(QString programDir, QString optionsFile, Platform &platform, QObject *parent)
+    : Program(programDir, programDir, std::move(optionsFile), platform, parent) {}
+
+Program::Program(QString programDir, QString dataDir, QString optionsFile, Platform &platform,
+                 QObject *parent)
     : QObject(parent)
     , m_programDir(std::move(programDir))
+    , m_dataDir(std::move(dataDir))
     , m_optionsFile(std::move(optionsFile))
     , m_platform(platform)
     , m_controls(std::make_unique<ControlHost>(m_programDir, platform))
@@ -45,6 +50,10 @@ Program::~Program() {
 
 QString Program::filePath(const QString &fileName) const {
     return m_programDir + QLatin1Char('/') + fileName;
+}
+
+QString Program::dataFilePath(const QString &fileName) const {
+    return m_dataDir + QLatin1Char('/') + fileName;
 }
 
 void Program::playSound(const QString &fileName) const {
@@ -142,7 +151,7 @@ IniAccess Program::I1() {
 }
 
 PasswordFile Program::passwordFile() {
-    return PasswordFile(filePath(QStringLiteral("password")), I1());
+    return PasswordFile(dataFilePath(QStringLiteral("password")), I1());
 }
 
 LogFileWriter &Program::ConsoleLog() {

@@ -24,14 +24,21 @@ class QWidget;
 class Program final : public QObject {
     Q_OBJECT
 public:
-    // programDir: the folder of the running executable, which holds every file the program
-    // reads or writes. optionsFile: where the per-user on/off options are kept.
+    // programDir: the folder of the running executable, which holds the program's files and, in
+    // this form, also those it writes. optionsFile: where the per-user on/off options are kept.
     Program(QString programDir, QString optionsFile, Platform &platform, QObject *parent = nullptr);
+    // dataDir: where the files the program writes ("talvero.ini", "password", "rcon_log.txt")
+    // are kept when that is not the program folder (an installed, read-only program).
+    Program(QString programDir, QString dataDir, QString optionsFile, Platform &platform,
+            QObject *parent = nullptr);
     ~Program() override;
 
     const QString &programDir() const { return m_programDir; }
-    // A file of the program folder by its fixed name ("talvero.ini", "password", ...).
+    // A file of the program folder by its fixed name ("welcome.wav", "about", ...).
     QString filePath(const QString &fileName) const;
+    const QString &dataDir() const { return m_dataDir; }
+    // A file the program writes ("talvero.ini", "password", "rcon_log.txt") by its fixed name.
+    QString dataFilePath(const QString &fileName) const;
     const QString &optionsFile() const { return m_optionsFile; }
     Platform &platform() const { return m_platform; }
     ControlHost &controls() const { return *m_controls; }
@@ -93,6 +100,7 @@ private:
     static void placeSideBySide(QWidget *main, QWidget *output);
 
     QString m_programDir;
+    QString m_dataDir;
     QString m_optionsFile;
     Platform &m_platform;
     std::unique_ptr<ControlHost> m_controls;

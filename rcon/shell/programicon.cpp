@@ -1,16 +1,16 @@
 #include "rcon/shell/programicon.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
 
 namespace talvero {
 
-namespace {
-QPixmap drawIcon(int size) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
+QImage programIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     const qreal s = size;
     QPainterPath tile;
@@ -27,14 +27,14 @@ QPixmap drawIcon(int size) {
     painter.drawPolyline(
         QPolygonF{{s * 0.22, s * 0.30}, {s * 0.45, s * 0.50}, {s * 0.22, s * 0.70}});
     painter.drawLine(QPointF(s * 0.52, s * 0.72), QPointF(s * 0.78, s * 0.72));
-    return pixmap;
+    painter.end();
+    return image;
 }
-} // namespace
 
 QIcon programIcon() {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64})
-        icon.addPixmap(drawIcon(size));
+        icon.addPixmap(QPixmap::fromImage(programIconImage(size)));
     return icon;
 }
 
