@@ -123,8 +123,25 @@ bool PasswordFile::access(const std::function<void()> &work) const {
     return true;
 }
 
-void PasswordFile::WriteNewINI() const {
-    access([this] {
+QString PasswordFile::backupPath() const {
+    return QFileInfo(m_path).dir().filePath(QString(BackupName));
+}
+
+bool PasswordFile::WriteNewINI() const {
+    if (!m_ini.control())
+        return false;
+    // The file may hold server passwords whose access password was lost, or be damaged or too
+    // long to unscramble: it moves aside whole, as it is on disk, and the fill starts afresh.
+    const QFileInfo existing(m_path);
+    if (existing.exists() && existing.size() > 0) {
+        const QString backup = backupPath();
+        if (QFileInfo::exists(backup) && !QFile::remove(backup))
+            return false;
+        if (!QFile::rename(m_path, backup))
+            return false;
+        QFile::setPermissions(backup, OwnerOnly);
+    }
+    return access([this] {
         write(userpass, QString(), NewSection);
         for (const QLatin1String key : NewPass)
             write(key, NoPassword, NewSection);

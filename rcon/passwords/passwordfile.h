@@ -54,9 +54,16 @@ public:
     // that cannot be unscrambled is never written into and spoilt.
     bool access(const std::function<void()> &work) const;
 
-    // Fills the file with its initial content, in this order: "userpass" empty, "Pass1" to
-    // "Pass5" and "usethis" "No Password", all in section "Password".
-    void WriteNewINI() const;
+    // The name under which WriteNewINI keeps the file it replaces, beside it.
+    static constexpr QLatin1String BackupName{"password.bak"};
+
+    // Fills the file afresh with its initial content, in this order: "userpass" empty, "Pass1"
+    // to "Pass5" and "usethis" "No Password", all in section "Password". A file that holds
+    // anything is first kept as "password.bak" beside it (replacing an older one), whether it
+    // could be read or not, so no stored password is ever lost to a first fill. Returns false,
+    // leaving the file as it was, when that backup cannot be made or there is no INI control.
+    bool WriteNewINI() const;
+    QString backupPath() const;
 
 private:
     QString m_path;

@@ -1,5 +1,6 @@
 #include "rcon/settings/frmsetrcon.h"
 
+#include "rcon/passwords/frmpassenter.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/intervaltable.h"
 #include "rcon/settings/settingsini.h"
@@ -416,7 +417,10 @@ void FrmSetRcon::passwordsClicked() {
         return;
     }
     close();
-    // The access prompt in front of the Password Manager comes with the password dialogs.
+    // The prompt opens once this dialog has gone, not inside its click.
+    QMetaObject::invokeMethod(
+        &m_program, [program = &m_program] { FrmPassEnter::openPasswordManager(*program); },
+        Qt::QueuedConnection);
 }
 
 void FrmSetRcon::done(int result) {

@@ -5,6 +5,7 @@
 #include "rcon/console/outputpane.h"
 #include "rcon/console/rconcodec.h"
 #include "rcon/console/rconsocket.h"
+#include "rcon/passwords/frmpassenter.h"
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
@@ -298,8 +299,9 @@ void FrmRcon::buildMenus() {
     connect(MnuTrayMain, &QAction::triggered, this, &FrmRcon::restoreFromTray);
     connect(MnuTrayAbout, &QAction::triggered, this, &FrmRcon::startAbout);
     connect(MnuTrayExit, &QAction::triggered, this, [this] { m_program.ExitProgram(); });
-    // "&Contents", "A&bout . ." and "Admin&Mod Comands" have no action; the Password Manager
-    // comes with the password dialogs.
+    connect(MnuPassManager, &QAction::triggered, this,
+            [this] { FrmPassEnter::openPasswordManager(m_program); });
+    // "&Contents", "A&bout . ." and "Admin&Mod Comands" have no action.
 }
 
 void FrmRcon::buildTimers() {

@@ -24,6 +24,8 @@ int main(int argc, char *argv[]) {
     QtPlatform platform;
     const QString programDir = QCoreApplication::applicationDirPath();
     Program program(programDir, talvero::UserFiles::prepare(programDir), optionsFile, platform);
-    program.start();
+    // A first start asks for the access password of the Password Manager before anything else.
+    if (program.askFirstPasswordIfNone())
+        program.start();
     return QApplication::exec();
 }

@@ -5,6 +5,9 @@
 #include "rcon/console/outputpane.h"
 #include "rcon/console/rconcodec.h"
 #include "rcon/console/rconsocket.h"
+#include "rcon/passwords/frmfirst.h"
+#include "rcon/passwords/frmpass.h"
+#include "rcon/passwords/frmpassenter.h"
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
@@ -90,6 +93,17 @@ void Program::start() {
     SetTranslucency(output, 255);
 }
 
+bool Program::askFirstPasswordIfNone() {
+    // The Properties dialog comes first: its settings check may end the program, and the
+    // password file must not be clear then.
+    I1();
+    if (m_ending)
+        return false;
+    if (!FrmFirst::noPasswordChosen(passwordFile().read(PasswordFile::userpass)))
+        return true;
+    return FrmFirst::choosePassword(*this);
+}
+
 void Program::placeSideBySide(QWidget *main, QWidget *output) {
     // The two windows stand side by side in the middle of the screen, the output window on the
     // right; where the screen is too narrow, below.
@@ -143,6 +157,43 @@ void Program::frmSetRconUnloaded() {
         m_frmSetRcon = nullptr;
         dialog->deleteLater();
     }
+}
+
+FrmFirst *Program::frmFirst() {
+    if (!m_frmFirst && !m_ending) {
+        m_frmFirst = new FrmFirst(*this);
+        m_frmFirst->load();
+    }
+    return m_frmFirst;
+}
+
+FrmPassEnter *Program::frmPassEnter() {
+    if (!m_frmPassEnter && !m_ending) {
+        m_frmPassEnter = new FrmPassEnter(*this, frmRcon());
+        m_frmPassEnter->load();
+    }
+    return m_frmPassEnter;
+}
+
+FrmPass *Program::frmPass() {
+    if (!m_frmPass && !m_ending) {
+        m_frmPass = new FrmPass(*this, frmRcon());
+        m_frmPass->load();
+    }
+    return m_frmPass;
+}
+
+void Program::unload(QWidget *window) {
+    if (!window)
+        return;
+    if (window == m_frmFirst)
+        m_frmFirst = nullptr;
+    else if (window == m_frmPassEnter)
+        m_frmPassEnter = nullptr;
+    else if (window == m_frmPass)
+        m_frmPass = nullptr;
+    window->hide();
+    window->deleteLater();
 }
 
 IniAccess Program::I1() {
@@ -203,13 +254,19 @@ void Program::unloadAll() {
 }
 
 void Program::takeWindows() {
-    // The order in which the windows go: output window, main window, Properties dialog.
-    for (QWidget *window :
-         {static_cast<QWidget *>(m_frmLog.data()), static_cast<QWidget *>(m_frmRcon.data()),
-          static_cast<QWidget *>(m_frmSetRcon.data())}) {
+    // The order in which the windows go.
+    for (QWidget *window : {static_cast<QWidget *>(m_frmFirst.data()),
+                            static_cast<QWidget *>(m_frmLog.data()),
+                            static_cast<QWidget *>(m_frmPass.data()),
+                            static_cast<QWidget *>(m_frmPassEnter.data()),
+                            static_cast<QWidget *>(m_frmRcon.data()),
+                            static_cast<QWidget *>(m_frmSetRcon.data())}) {
         if (window)
             m_leaving.append(window);
     }
+    m_frmFirst = nullptr;
+    m_frmPass = nullptr;
+    m_frmPassEnter = nullptr;
     m_frmLog = nullptr;
     m_frmRcon = nullptr;
     m_frmSetRcon = nullptr;

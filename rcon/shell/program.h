@@ -7,7 +7,10 @@
 #include <memory>
 
 class ControlHost;
+class FrmFirst;
 class FrmLog;
+class FrmPass;
+class FrmPassEnter;
 class FrmRcon;
 class FrmSetRcon;
 class IniAccess;
@@ -49,10 +52,13 @@ public:
     // A push button for one of the program's windows, with the program's click sound.
     XpButton *newButton(QWidget *parent, const QString &name, const QString &caption) const;
 
-    // Starts the program: loads the Properties dialog hidden (its load checks the settings
-    // file and may end the program), then the main window, and shows it with the output
-    // window.
+    // Starts without the splash: loads the Properties dialog hidden (its load checks the
+    // settings file and may end the program), then the main window, and shows it with the
+    // output window at once, fully opaque. The first-run dialog is not asked for here.
     void start();
+    // Asks for the access password with the first-run dialog when none has been chosen yet;
+    // false when the program is ending (the dialog was closed, or the settings file is bad).
+    bool askFirstPasswordIfNone();
 
     // Windows, each created (loaded) on first reference and gone once unloaded.
     FrmRcon *frmRcon();
@@ -61,6 +67,12 @@ public:
     bool isFrmSetRconLoaded() const;
     // Called by the Properties dialog when it closes: the next reference loads it afresh.
     void frmSetRconUnloaded();
+    // The password dialogs, loaded on first reference like the others; each is unloaded when
+    // it closes, and the next reference loads it afresh.
+    FrmFirst *frmFirst();
+    FrmPassEnter *frmPassEnter();
+    FrmPass *frmPass();
+    void unload(QWidget *window);
 
     // The program's one INI control, which sits on the Properties dialog; reaching it loads the
     // dialog hidden when it is not loaded.
@@ -109,6 +121,9 @@ private:
     QPointer<FrmRcon> m_frmRcon;
     QPointer<FrmLog> m_frmLog;
     QPointer<FrmSetRcon> m_frmSetRcon;
+    QPointer<FrmFirst> m_frmFirst;
+    QPointer<FrmPassEnter> m_frmPassEnter;
+    QPointer<FrmPass> m_frmPass;
     // Windows unloaded at an exit, in the order they go; deleted with the program object.
     QList<QPointer<QWidget>> m_leaving;
     bool m_ending = false;

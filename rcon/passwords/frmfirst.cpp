@@ -1,0 +1,96 @@
+#include "rcon/passwords/frmfirst.h"
+
+#include "rcon/passwords/passwordfile.h"
+#include "rcon/settings/iniaccess.h"
+#include "rcon/shell/fonts.h"
+#include "rcon/shell/program.h"
+#include "rcon/shell/programicon.h"
+#include "rcon/xpbutton/xpbutton.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+FrmFirst::FrmFirst(Program &program)
+    : QDialog(nullptr)
+    , m_program(program) {
+    setObjectName(QStringLiteral("FrmFirst"));
+    setWindowTitle(QStringLiteral("Choose a Password"));
+    setWindowIcon(talvero::programIcon());
+    setFont(talvero::tahoma(8.25));
+    setModal(true);
+
+    Label = new QLabel(QStringLiteral("First Time User: Please enter a password so you can use "
+                                      "the Password Manager as it is Password Protected . . ."),
+                       this);
+    Label->setObjectName(QStringLiteral("Label1"));
+    Label->setWordWrap(true);
+    TxtPass = new QLineEdit(this);
+    TxtPass->setObjectName(QStringLiteral("TxtPass"));
+    TxtPass->setEchoMode(QLineEdit::Password);
+    TxtPass->setAccessibleName(QStringLiteral("Password Manager password"));
+    TxtPass->setAccessibleDescription(Label->text());
+    Label->setBuddy(TxtPass);
+    CmdOk = m_program.newButton(this, QStringLiteral("CmdOk"), QStringLiteral("Continue"));
+    CmdOk->setEnabled(false);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(CmdOk);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Label);
+    layout->addWidget(TxtPass);
+    layout->addLayout(buttons);
+    setFixedWidth(320);
+    setTabOrder(TxtPass, CmdOk);
+
+    connect(TxtPass, &QLineEdit::textChanged, this,
+            [this](const QString &text) { CmdOk->setEnabled(!text.isEmpty()); });
+    connect(TxtPass, &QLineEdit::returnPressed, this, [this] {
+        if (CmdOk->isEnabled())
+            CmdOk->click();
+    });
+    connect(CmdOk, &XpButton::Click, this, &FrmFirst::cmdOkClicked);
+}
+
+FrmFirst::~FrmFirst() = default;
+
+void FrmFirst::load() {
+    m_program.passwordFile().WriteNewINI();
+    CmdOk->ButtonStyle(2);
+}
+
+bool FrmFirst::noPasswordChosen(const QString &accessPassword) {
+    return accessPassword.isEmpty() || accessPassword == IniAccess::NotFound;
+}
+
+bool FrmFirst::choosePassword(Program &program) {
+    FrmFirst *dialog = program.frmFirst();
+    if (!dialog)
+        return false;
+    const bool chosen = dialog->exec() == QDialog::Accepted;
+    program.unload(dialog);
+    if (program.isEnding())
+        return false;
+    if (!chosen)
+        program.ExitProgram();
+    return chosen;
+}
+
+void FrmFirst::keyPressEvent(QKeyEvent *event) {
+    // Escape is no way out of the first start: only Continue, or closing the window on purpose.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void FrmFirst::cmdOkClicked() {
+    if (TxtPass->text().isEmpty())
+        return;
+    m_program.passwordFile().write(PasswordFile::userpass, TxtPass->text());
+    accept();
+}

@@ -1,0 +1,85 @@
+#include "rcon/passwords/frmpassenter.h"
+
+#include "rcon/passwords/frmpass.h"
+#include "rcon/passwords/passwordfile.h"
+#include "rcon/settings/settingsstore.h"
+#include "rcon/shell/fonts.h"
+#include "rcon/shell/program.h"
+#include "rcon/shell/programicon.h"
+#include "rcon/xpbutton/xpbutton.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+FrmPassEnter::FrmPassEnter(Program &program, QWidget *owner)
+    : QDialog(owner)
+    , m_program(program) {
+    setObjectName(QStringLiteral("FrmPassEnter"));
+    setWindowTitle(QStringLiteral("Password Protected"));
+    setWindowIcon(talvero::programIcon());
+    setFont(talvero::tahoma(8.25));
+    setModal(true);
+
+    Label = new QLabel(QStringLiteral("Please enter your password which you was asked to supply "
+                                      "when you first ran Talvero, once you have entered this "
+                                      "password you can then access Password Manager"),
+                       this);
+    Label->setObjectName(QStringLiteral("Label1"));
+    Label->setWordWrap(true);
+    TxtPass = new QLineEdit(this);
+    TxtPass->setObjectName(QStringLiteral("TxtPass"));
+    TxtPass->setEchoMode(QLineEdit::Password);
+    TxtPass->setAccessibleName(QStringLiteral("Password Manager password"));
+    TxtPass->setAccessibleDescription(Label->text());
+    Label->setBuddy(TxtPass);
+    chkLoadTipsAtStartup =
+        new QCheckBox(QStringLiteral("Do not ask for this password again?"), this);
+    chkLoadTipsAtStartup->setObjectName(QStringLiteral("chkLoadTipsAtStartup"));
+    CmdClose = m_program.newButton(this, QStringLiteral("CmdClose"), QStringLiteral("Close"));
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(chkLoadTipsAtStartup, 1);
+    bottom->addWidget(CmdClose);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Label);
+    layout->addWidget(TxtPass);
+    layout->addLayout(bottom);
+    setFixedWidth(360);
+    setTabOrder(TxtPass, chkLoadTipsAtStartup);
+    setTabOrder(chkLoadTipsAtStartup, CmdClose);
+
+    connect(TxtPass, &QLineEdit::textChanged, this, &FrmPassEnter::txtPassChanged);
+    // Closing the prompt gives the main window back; Escape does the same.
+    connect(CmdClose, &XpButton::Click, this, &QDialog::reject);
+}
+
+FrmPassEnter::~FrmPassEnter() = default;
+
+void FrmPassEnter::load() {
+    CmdClose->ButtonStyle(2);
+    m_accessPassword = m_program.passwordFile().read(PasswordFile::userpass);
+}
+
+void FrmPassEnter::txtPassChanged(const QString &text) {
+    // The whole text, exactly: a text that only begins with the password is no match.
+    if (text != m_accessPassword)
+        return;
+    m_program.settings().saveOption(SettingsStore::ShowPassDlg, chkLoadTipsAtStartup->isChecked());
+    accept();
+}
+
+void FrmPassEnter::openPasswordManager(Program &program) {
+    if (program.settings().readOption(SettingsStore::ShowPassDlg) != 1) {
+        FrmPassEnter *prompt = program.frmPassEnter();
+        if (!prompt)
+            return;
+        const bool passed = prompt->exec() == QDialog::Accepted;
+        program.unload(prompt);
+        if (!passed || program.isEnding())
+            return;
+    }
+    FrmPass::showManager(program);
+}
