@@ -27,6 +27,7 @@ FrmFirst::FrmFirst(Program &program)
                        this);
     Label->setObjectName(QStringLiteral("Label1"));
     Label->setWordWrap(true);
+    Label->setMinimumWidth(300);
     TxtPass = new QLineEdit(this);
     TxtPass->setObjectName(QStringLiteral("TxtPass"));
     TxtPass->setEchoMode(QLineEdit::Password);
@@ -43,7 +44,7 @@ FrmFirst::FrmFirst(Program &program)
     layout->addWidget(Label);
     layout->addWidget(TxtPass);
     layout->addLayout(buttons);
-    setFixedWidth(320);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     setTabOrder(TxtPass, CmdOk);
 
     connect(TxtPass, &QLineEdit::textChanged, this,

@@ -29,6 +29,7 @@ FrmPassEnter::FrmPassEnter(Program &program, QWidget *owner)
                        this);
     Label->setObjectName(QStringLiteral("Label1"));
     Label->setWordWrap(true);
+    Label->setMinimumWidth(340);
     TxtPass = new QLineEdit(this);
     TxtPass->setObjectName(QStringLiteral("TxtPass"));
     TxtPass->setEchoMode(QLineEdit::Password);
@@ -47,7 +48,7 @@ FrmPassEnter::FrmPassEnter(Program &program, QWidget *owner)
     layout->addWidget(Label);
     layout->addWidget(TxtPass);
     layout->addLayout(bottom);
-    setFixedWidth(360);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     setTabOrder(TxtPass, chkLoadTipsAtStartup);
     setTabOrder(chkLoadTipsAtStartup, CmdClose);
 
