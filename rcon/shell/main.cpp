@@ -1,6 +1,7 @@
 #include "rcon/shell/fonts.h"
 #include "rcon/shell/program.h"
 #include "rcon/shell/qtplatform.h"
+#include "rcon/shell/singleinstance.h"
 #include "rcon/shell/userfiles.h"
 
 #include <QApplication>
@@ -14,6 +15,13 @@ int main(int argc, char *argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     // Ties the windows to the installed menu entry (its icon and name on Wayland).
     QGuiApplication::setDesktopFileName(QStringLiteral("net.talvero.Talvero"));
+
+    // One running copy per user: a second start says so and ends before any window or sound.
+    QtPlatform platform;
+    SingleInstance instance;
+    if (!instance.claimOrRefuse(platform))
+        return 0;
+
     talvero::registerApplicationFonts();
 
     // The per-user options live in the user's configuration folder, under application "Talvero".
@@ -21,11 +29,9 @@ int main(int argc, char *argv[]) {
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
         QStringLiteral("/Talvero/Talvero.conf");
 
-    QtPlatform platform;
     const QString programDir = QCoreApplication::applicationDirPath();
     Program program(programDir, talvero::UserFiles::prepare(programDir), optionsFile, platform);
-    // A first start asks for the access password of the Password Manager before anything else.
-    if (program.askFirstPasswordIfNone())
-        program.start();
+    program.setInstanceClaim(&instance);
+    program.startWithSplash();
     return QApplication::exec();
 }

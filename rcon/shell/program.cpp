@@ -15,7 +15,9 @@
 #include "rcon/shell/altkeyguard.h"
 #include "rcon/shell/controlhost.h"
 #include "rcon/shell/frmrcon.h"
+#include "rcon/shell/frmsplash.h"
 #include "rcon/shell/platform.h"
+#include "rcon/shell/singleinstance.h"
 #include "rcon/shell/trayicon.h"
 #include "rcon/shell/windowplaces.h"
 #include "rcon/xpbutton/xpbutton.h"
@@ -71,15 +73,31 @@ XpButton *Program::newButton(QWidget *parent, const QString &name, const QString
     return button;
 }
 
+void Program::startWithSplash() {
+    // The splash's load runs to its end, the first-run dialog included.
+    frmSplash();
+    if (m_ending)
+        return;
+    frmRcon();
+}
+
 void Program::start() {
     // The first INI access loads the Properties dialog, whose load checks the settings file.
     frmSetRcon();
     if (m_ending)
         return;
-    FrmRcon *main = frmRcon();
-    if (m_ending)
+    if (!frmRcon())
         return;
+    showMainWindows();
+    SetTranslucency(m_frmRcon, 255);
+    SetTranslucency(m_frmLog, 255);
+}
+
+void Program::showMainWindows() {
+    FrmRcon *main = frmRcon();
     FrmLog *output = frmLog();
+    if (!main || !output)
+        return;
     // Where the user left them, else side by side.
     if (!WindowPlaces(m_optionsFile).restore(main, output))
         placeSideBySide(main, output);
@@ -89,8 +107,6 @@ void Program::start() {
     output->show();
     main->show();
     main->activateWindow();
-    SetTranslucency(main, 255);
-    SetTranslucency(output, 255);
 }
 
 bool Program::askFirstPasswordIfNone() {
@@ -159,6 +175,18 @@ void Program::frmSetRconUnloaded() {
     }
 }
 
+FrmSplash *Program::frmSplash() {
+    if (!m_frmSplash && !m_ending) {
+        m_frmSplash = new FrmSplash(*this);
+        m_frmSplash->load();
+    }
+    return m_frmSplash;
+}
+
+FrmSplash *Program::loadedSplash() const {
+    return m_frmSplash;
+}
+
 FrmFirst *Program::frmFirst() {
     if (!m_frmFirst && !m_ending) {
         m_frmFirst = new FrmFirst(*this);
@@ -192,6 +220,8 @@ void Program::unload(QWidget *window) {
         m_frmPassEnter = nullptr;
     else if (window == m_frmPass)
         m_frmPass = nullptr;
+    else if (window == m_frmSplash)
+        m_frmSplash = nullptr;
     window->hide();
     window->deleteLater();
 }
@@ -255,12 +285,11 @@ void Program::unloadAll() {
 
 void Program::takeWindows() {
     // The order in which the windows go.
-    for (QWidget *window : {static_cast<QWidget *>(m_frmFirst.data()),
-                            static_cast<QWidget *>(m_frmLog.data()),
-                            static_cast<QWidget *>(m_frmPass.data()),
-                            static_cast<QWidget *>(m_frmPassEnter.data()),
-                            static_cast<QWidget *>(m_frmRcon.data()),
-                            static_cast<QWidget *>(m_frmSetRcon.data())}) {
+    for (QWidget *window :
+         {static_cast<QWidget *>(m_frmFirst.data()), static_cast<QWidget *>(m_frmLog.data()),
+          static_cast<QWidget *>(m_frmPass.data()), static_cast<QWidget *>(m_frmPassEnter.data()),
+          static_cast<QWidget *>(m_frmRcon.data()), static_cast<QWidget *>(m_frmSetRcon.data()),
+          static_cast<QWidget *>(m_frmSplash.data())}) {
         if (window)
             m_leaving.append(window);
     }
@@ -270,6 +299,7 @@ void Program::takeWindows() {
     m_frmLog = nullptr;
     m_frmRcon = nullptr;
     m_frmSetRcon = nullptr;
+    m_frmSplash = nullptr;
 }
 
 void Program::leaveTheDesktop() {
@@ -315,6 +345,9 @@ void Program::RestartProgram() {
         return;
     m_ending = true;
     leaveTheDesktop();
+    // The new run checks for a running copy at once, and this one is still ending.
+    if (m_instanceClaim)
+        m_instanceClaim->release();
     m_platform.startProgram(filePath(QStringLiteral("rcon")));
     m_platform.exitProcess(0);
 }

@@ -13,11 +13,13 @@ class FrmPass;
 class FrmPassEnter;
 class FrmRcon;
 class FrmSetRcon;
+class FrmSplash;
 class IniAccess;
 class LogFileWriter;
 class PasswordFile;
 class Platform;
 class SettingsStore;
+class SingleInstance;
 class XpButton;
 class QWidget;
 
@@ -52,10 +54,18 @@ public:
     // A push button for one of the program's windows, with the program's click sound.
     XpButton *newButton(QWidget *parent, const QString &name, const QString &caption) const;
 
+    // The program's start: the splash with its sound (and the first-run dialog when no access
+    // password has been chosen yet), then the main window loaded hidden; the splash's fade
+    // then shows the main window and the output window.
+    void startWithSplash();
     // Starts without the splash: loads the Properties dialog hidden (its load checks the
     // settings file and may end the program), then the main window, and shows it with the
     // output window at once, fully opaque. The first-run dialog is not asked for here.
     void start();
+    // Shows the output window and the main window side by side, at the translucency they have.
+    void showMainWindows();
+    // The single-instance claim of this run, given up before a restart starts the next run.
+    void setInstanceClaim(SingleInstance *claim) { m_instanceClaim = claim; }
     // Asks for the access password with the first-run dialog when none has been chosen yet;
     // false when the program is ending (the dialog was closed, or the settings file is bad).
     bool askFirstPasswordIfNone();
@@ -67,8 +77,11 @@ public:
     bool isFrmSetRconLoaded() const;
     // Called by the Properties dialog when it closes: the next reference loads it afresh.
     void frmSetRconUnloaded();
-    // The password dialogs, loaded on first reference like the others; each is unloaded when
-    // it closes, and the next reference loads it afresh.
+    // The splash and the password dialogs, loaded on first reference like the others; each is
+    // unloaded when it has done its part (the splash at the end of its fade, a dialog when it
+    // closes), and the next reference loads it afresh.
+    FrmSplash *frmSplash();
+    FrmSplash *loadedSplash() const;
     FrmFirst *frmFirst();
     FrmPassEnter *frmPassEnter();
     FrmPass *frmPass();
@@ -121,11 +134,13 @@ private:
     QPointer<FrmRcon> m_frmRcon;
     QPointer<FrmLog> m_frmLog;
     QPointer<FrmSetRcon> m_frmSetRcon;
+    QPointer<FrmSplash> m_frmSplash;
     QPointer<FrmFirst> m_frmFirst;
     QPointer<FrmPassEnter> m_frmPassEnter;
     QPointer<FrmPass> m_frmPass;
     // Windows unloaded at an exit, in the order they go; deleted with the program object.
     QList<QPointer<QWidget>> m_leaving;
+    SingleInstance *m_instanceClaim = nullptr;
     bool m_ending = false;
     // The windows have been placed on the screen; their places are worth keeping.
     bool m_placed = false;
