@@ -223,7 +223,9 @@ void Program::unload(QWidget *window) {
     else if (window == m_frmSplash)
         m_frmSplash = nullptr;
     window->hide();
-    window->deleteLater();
+    // While the program ends, every window goes with the program object.
+    if (!m_ending)
+        window->deleteLater();
 }
 
 IniAccess Program::I1() {

@@ -350,6 +350,25 @@ private Q_SLOTS:
         f.program->unload(d);
     }
 
+    // Exit from the tray while the manager is up: the dialog goes, nothing opens after it.
+    void exitWhileTheManagerIsOpen() {
+        Fixture f;
+        f.fill(QStringLiteral("guard"), {}, NoPassword);
+        f.program->settings().saveOption(SettingsStore::ShowPassDlg, true);
+        f.program->start();
+        FrmRcon *main = f.program->frmRcon();
+        bool shown = false;
+        whenModal<FrmPass>(QStringLiteral("FrmPass"), [&](FrmPass *) {
+            shown = true;
+            main->MnuTrayExit->trigger();
+        });
+        main->MnuPassManager->trigger();
+        QVERIFY(shown);
+        QCOMPARE(f.platform.exitCodes, QList<int>{0});
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(!main->isVisible());
+    }
+
     void managerPropertiesButtonLeadsToTheProperties() {
         Fixture f;
         f.fill(QStringLiteral("guard"), {}, NoPassword);
