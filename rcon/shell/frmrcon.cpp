@@ -260,6 +260,12 @@ void FrmRcon::buildMenus() {
     MnuVisitSite = addAction(help, QStringLiteral("MnuVisitSite"), QStringLiteral("Visit Website"));
     help->addSeparator()->setObjectName(QStringLiteral("Split2"));
     MnuAbout = addAction(help, QStringLiteral("MnuAbout"), QStringLiteral("A&bout . ."));
+    // The Players window, placed after the specified entries; Ctrl+P works in this window.
+    MnuCommands->addSeparator()->setObjectName(QStringLiteral("SplitPlayers"));
+    MnuPlayers = addAction(MnuCommands, QStringLiteral("MnuPlayers"), QStringLiteral("Players..."));
+    MnuPlayers->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    addAction(MnuPlayers);
+    connect(MnuPlayers, &QAction::triggered, this, [this] { m_program.showPlayers(); });
 
     MnuOptions = addMenu(nullptr, QStringLiteral("MnuOptions"), QStringLiteral("Options"));
     MnuConnect = addAction(MnuOptions, QStringLiteral("MnuConnect"), QStringLiteral("Connect . ."));
@@ -453,6 +459,7 @@ void FrmRcon::ResetConnection() {
     ++m_resets;
     wsk->close();
     m_program.IsConnected = false;
+    emit connectionReset();
     FrmLog *output = m_program.frmLog();
     if (output)
         output->LHost->setText(QStringLiteral("Not Connected"));

@@ -82,6 +82,7 @@ public:
     QAction *MnuConents = nullptr;
     QAction *MnuVisitSite = nullptr;
     QAction *MnuAbout = nullptr;
+    QAction *MnuPlayers = nullptr; // "Players...", after the specified entries
     QAction *MnuConnect = nullptr;
     QAction *MnuProperties = nullptr;
     QAction *MnuPassManager = nullptr;
@@ -96,6 +97,10 @@ public:
     QString ReceivedText;
     QString ReplyText;
     qint32 ServerPort = 0;
+
+Q_SIGNALS:
+    // The connection has been reset (disconnect, failure or ban).
+    void connectionReset();
 
 protected:
     void changeEvent(QEvent *event) override;

@@ -9,6 +9,7 @@
 #include "rcon/passwords/frmpass.h"
 #include "rcon/passwords/frmpassenter.h"
 #include "rcon/passwords/passwordfile.h"
+#include "rcon/players/frmplayers.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/settingsstore.h"
@@ -228,6 +229,19 @@ void Program::unload(QWidget *window) {
         window->deleteLater();
 }
 
+FrmPlayers *Program::frmPlayers() {
+    if (!m_frmPlayers && !m_ending)
+        m_frmPlayers = new FrmPlayers(*this);
+    return m_frmPlayers;
+}
+
+void Program::showPlayers() {
+    if (!IsConnected)
+        return;
+    if (FrmPlayers *players = frmPlayers())
+        players->open();
+}
+
 IniAccess Program::I1() {
     FrmSetRcon *dialog = frmSetRcon();
     return IniAccess(dialog ? dialog->I1 : nullptr);
@@ -288,13 +302,15 @@ void Program::unloadAll() {
 void Program::takeWindows() {
     // The order in which the windows go.
     for (QWidget *window :
-         {static_cast<QWidget *>(m_frmFirst.data()), static_cast<QWidget *>(m_frmLog.data()),
-          static_cast<QWidget *>(m_frmPass.data()), static_cast<QWidget *>(m_frmPassEnter.data()),
-          static_cast<QWidget *>(m_frmRcon.data()), static_cast<QWidget *>(m_frmSetRcon.data()),
+         {static_cast<QWidget *>(m_frmPlayers.data()), static_cast<QWidget *>(m_frmFirst.data()),
+          static_cast<QWidget *>(m_frmLog.data()), static_cast<QWidget *>(m_frmPass.data()),
+          static_cast<QWidget *>(m_frmPassEnter.data()), static_cast<QWidget *>(m_frmRcon.data()),
+          static_cast<QWidget *>(m_frmSetRcon.data()),
           static_cast<QWidget *>(m_frmSplash.data())}) {
         if (window)
             m_leaving.append(window);
     }
+    m_frmPlayers = nullptr;
     m_frmFirst = nullptr;
     m_frmPass = nullptr;
     m_frmPassEnter = nullptr;

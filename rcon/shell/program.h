@@ -11,6 +11,7 @@ class FrmFirst;
 class FrmLog;
 class FrmPass;
 class FrmPassEnter;
+class FrmPlayers;
 class FrmRcon;
 class FrmSetRcon;
 class FrmSplash;
@@ -86,6 +87,10 @@ public:
     FrmPassEnter *frmPassEnter();
     FrmPass *frmPass();
     void unload(QWidget *window);
+    // The Players window; gone once closed.
+    FrmPlayers *frmPlayers();
+    // Opens the Players window on the main window's connection; nothing while disconnected.
+    void showPlayers();
 
     // The program's one INI control, which sits on the Properties dialog; reaching it loads the
     // dialog hidden when it is not loaded.
@@ -138,6 +143,7 @@ private:
     QPointer<FrmFirst> m_frmFirst;
     QPointer<FrmPassEnter> m_frmPassEnter;
     QPointer<FrmPass> m_frmPass;
+    QPointer<FrmPlayers> m_frmPlayers;
     // Windows unloaded at an exit, in the order they go; deleted with the program object.
     QList<QPointer<QWidget>> m_leaving;
     SingleInstance *m_instanceClaim = nullptr;

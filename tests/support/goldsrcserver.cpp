@@ -64,7 +64,7 @@ GoldSrcServer::GoldSrcServer(QObject *parent)
     : QObject(parent)
     , m_socket(new QUdpSocket(this)) {
     m_clock.start();
-    m_players = {{"Player", 1}, {"Player(1)", 2}, {"Player(2)", 3}, {"Player(3)", 4}, {"bob", 5}};
+    m_players = defaultPlayers();
     connect(m_socket, &QUdpSocket::readyRead, this, &GoldSrcServer::onReadyRead);
 }
 
@@ -76,6 +76,44 @@ bool GoldSrcServer::listen(quint16 port) {
 
 quint16 GoldSrcServer::port() const {
     return m_socket->localPort();
+}
+
+QList<GoldSrcServer::Player> GoldSrcServer::defaultPlayers() {
+    using Kind = Player::Kind;
+    auto human = [](const QByteArray &name, int id, int frags, int seconds, int ping) {
+        return Player{name,
+                      id,
+                      "STEAM_0:" + QByteArray::number(id % 2) + ':' + QByteArray::number(1000 + id),
+                      Kind::Human,
+                      frags,
+                      seconds,
+                      ping,
+                      id % 3,
+                      "192.0.2." + QByteArray::number(10 + id) + ":27005"};
+    };
+    return {
+        human("Player", 1, 12, 754, 35),
+        human("Player(1)", 2, 3, 3723, 48),
+        human("Player(2)", 3, -1, 12, 102),
+        human("Player(3)", 4, 0, 61, 12),
+        human("bob", 5, 7, 600, 77),
+        human("the \"quoted\" one", 6, 2, 95, 61),
+        human("Zo\xC3\xAB \xE2\x98\x85 UTF-8", 7, 5, 300, 20),
+        Player{"[BOT] Harry", 8, "BOT", Kind::Bot, 4, 1800, 0, 0, {}},
+        Player{"HLTV Proxy", 9, "HLTV", Kind::Hltv, 3, 7200, 5, 0, "192.0.2.50:27020"},
+        Player{"lan player", 10, "STEAM_ID_LAN", Kind::Human, 1, 45, 8, 0, "192.0.2.99:27005"},
+    };
+}
+
+QList<GoldSrcServer::Player> GoldSrcServer::crowd(int n) {
+    QList<Player> players;
+    for (int i = 1; i <= n; ++i) {
+        players.append(Player{"player number " + QByteArray::number(i), i,
+                              "STEAM_0:1:" + QByteArray::number(500000 + i * 37),
+                              Player::Kind::Human, i % 17, 60 * i + 7, 20 + i, i % 4,
+                              "198.51.100." + QByteArray::number(i) + ":27005"});
+    }
+    return players;
 }
 
 void GoldSrcServer::setBanPolicy(int failures, int windowMs) {
@@ -251,19 +289,31 @@ QByteArray GoldSrcServer::run(const QByteArray &command) {
     }
     if (name == "kick")
         return args.size() < 2 ? QByteArray("Usage:  kick < name > | < # userid >\n")
-                               : kick(args.at(1));
+                               : kick(rest);
+    if (name == "banid")
+        return banId(args);
+    if (name == "addip")
+        return addIp(args);
+    if (name == "writeid") {
+        m_idsWritten = true;
+        return {};
+    }
+    if (name == "writeip") {
+        m_addressesWritten = true;
+        return {};
+    }
+    if (name == "changelevel")
+        return changeLevel(args);
     if (name == "echo")
         return tokens(rest).join(' ') + '\n';
     if (name == "maps") {
-        const QByteArray filter = args.size() < 2 || args.at(1) == "*" ? QByteArray() : args.at(1);
+        if (args.size() != 2)
+            return "Usage:  maps <substring>\nmaps * for full listing\n";
+        const QByteArray filter = args.at(1) == "*" ? QByteArray() : args.at(1);
         QByteArray text = "-------------\n";
-        const char *families[] = {"de_", "cs_", "as_", "fy_", "aim_", "awp_", "he_", "ka_"};
-        for (const char *family : families) {
-            for (int i = 1; i <= 40; ++i) {
-                const QByteArray map = family + QByteArray("map") + QByteArray::number(i) + ".bsp";
-                if (filter.isEmpty() || map.contains(filter))
-                    text += map + '\n';
-            }
+        for (const QByteArray &map : mapNames()) {
+            if (filter.isEmpty() || map.contains(filter))
+                text += map + ".bsp\n";
         }
         return text;
     }
@@ -299,7 +349,20 @@ QByteArray GoldSrcServer::runAdmin(const QByteArray &arguments) {
     return "[ADMIN] Unknown command: " + sub + '\n';
 }
 
-QByteArray GoldSrcServer::kick(const QByteArray &name) {
+QByteArray GoldSrcServer::kick(const QByteArray &target) {
+    // "# 5" and "#5" name a user id, anything else a name.
+    if (target.startsWith('#')) {
+        bool ok = false;
+        const int id = target.mid(1).trimmed().toInt(&ok);
+        const qsizetype at = ok ? indexOfUser(id) : -1;
+        if (at < 0)
+            return "Couldn't find player \"" + target + "\".\n";
+        m_players.removeAt(at);
+        return {};
+    }
+    QByteArray name = target;
+    if (name.size() >= 2 && name.startsWith('"') && name.endsWith('"'))
+        name = name.mid(1, name.size() - 2);
     for (qsizetype i = 0; i < m_players.size(); ++i) {
         if (m_players.at(i).name.compare(name, Qt::CaseInsensitive) == 0) {
             m_players.removeAt(i);
@@ -309,19 +372,121 @@ QByteArray GoldSrcServer::kick(const QByteArray &name) {
     return "Couldn't find player \"" + name + "\".\n";
 }
 
+qsizetype GoldSrcServer::indexOfUser(int userId) const {
+    for (qsizetype i = 0; i < m_players.size(); ++i) {
+        if (m_players.at(i).userId == userId)
+            return i;
+    }
+    return -1;
+}
+
+QByteArray GoldSrcServer::banId(const QList<QByteArray> &args) {
+    static const QByteArray usage = "Usage:  banid < minutes > < userid | uniqueid > { kick }\n"
+                                    "Use 0 minutes for permanent\n";
+    bool ok = false;
+    const int minutes = args.size() >= 3 ? args.at(1).toInt(&ok) : 0;
+    if (!ok || minutes < 0)
+        return usage;
+    QByteArray target = args.at(2);
+    bool byUser = false;
+    int userId = 0;
+    if (target.startsWith('#')) {
+        userId = target.mid(1).toInt(&byUser);
+        if (!byUser)
+            return usage;
+    }
+    const bool kickToo = args.size() >= 4 && args.at(3).toLower() == "kick";
+    qsizetype at = -1;
+    if (byUser) {
+        at = indexOfUser(userId);
+        // Bots have no id to ban.
+        if (at < 0 || m_players.at(at).kind == Player::Kind::Bot)
+            return "banid:  couldn't find userid " + QByteArray::number(userId) + '\n';
+        target = m_players.at(at).uniqueId;
+    } else {
+        for (qsizetype i = 0; i < m_players.size() && at < 0; ++i) {
+            if (m_players.at(i).uniqueId.compare(target, Qt::CaseInsensitive) == 0)
+                at = i;
+        }
+    }
+    m_bannedIds.insert(target, minutes);
+    m_idsWritten = false;
+    if (kickToo && at >= 0)
+        m_players.removeAt(at);
+    return {};
+}
+
+QByteArray GoldSrcServer::addIp(const QList<QByteArray> &args) {
+    if (args.size() < 3)
+        return "Usage: addip <minutes> <ipaddress>\nUse 0 minutes for permanent\n";
+    bool ok = false;
+    const int minutes = args.at(1).toInt(&ok);
+    const QByteArray ip = args.at(2);
+    QHostAddress address;
+    if (!ok || minutes < 0 || !address.setAddress(QString::fromLatin1(ip)) ||
+        address.protocol() != QAbstractSocket::IPv4Protocol)
+        return "Bad filter address: " + ip + '\n';
+    m_bannedAddresses.insert(ip, minutes);
+    m_addressesWritten = false;
+    // Everyone playing from that address is dropped.
+    m_players.removeIf([&](const Player &player) {
+        return !player.address.isEmpty() && player.address.split(':').first() == ip;
+    });
+    return {};
+}
+
+QByteArray GoldSrcServer::changeLevel(const QList<QByteArray> &args) {
+    if (args.size() < 2)
+        return "changelevel <levelname> : continue game on a new level\n";
+    if (!mapNames().contains(args.at(1)))
+        return "changelevel failed: '" + args.at(1) + "' not found on server.\n";
+    m_map = args.at(1);
+    return {};
+}
+
+QList<QByteArray> GoldSrcServer::mapNames() {
+    QList<QByteArray> maps = {"as_oilrig", "cs_assault", "cs_italy", "cs_office",
+                              "de_aztec",  "de_dust",    "de_dust2", "de_inferno",
+                              "de_nuke",   "de_train"};
+    const char *families[] = {"de_", "cs_", "as_", "fy_", "aim_", "awp_", "he_", "ka_"};
+    for (const char *family : families) {
+        for (int i = 1; i <= 40; ++i)
+            maps.append(family + QByteArray("map") + QByteArray::number(i));
+    }
+    return maps;
+}
+
 QByteArray GoldSrcServer::statusText() const {
+    // The engine's own layout, field widths included.
     QByteArray text = "hostname:  " + m_hostname + '\n';
     text += "version :  48/1.1.2.7/Stdio 8684 secure  (10)\n";
     text += "tcp/ip  :  127.0.0.1:" + QByteArray::number(port()) + '\n';
-    text += "map     :  de_dust2 at: 0 x, 0 y, 0 z\n";
-    text += "players :  " + QByteArray::number(m_players.size()) + " active (32 max)\n\n";
+    text += "map     :  " + m_map + " at: 0 x, 0 y, 0 z\n";
+    text += "players :  " + QByteArray::number(m_players.size()) + " active (" +
+            QByteArray::number(m_maxPlayers) + " max)\n\n";
     text += "#      name userid uniqueid frag time ping loss adr\n";
     int row = 1;
     for (const Player &player : m_players) {
-        text += '#' + QByteArray::number(row++).rightJustified(2, ' ') + " \"" + player.name +
-                "\" " + QByteArray::number(player.userId) +
-                " STEAM_0:0:" + QByteArray::number(1000 + player.userId) +
-                " 0 00:12 35 0 127.0.0.1:27005\n";
+        text += QByteArray("#") + QByteArray::number(row++).rightJustified(2, ' ') + ' ' +
+                ('"' + player.name + '"').rightJustified(8, ' ') + ' ' +
+                QByteArray::number(player.userId) + ' ' + player.uniqueId;
+        if (player.kind == Player::Kind::Hltv)
+            text += " hltv:" + QByteArray::number(player.frags) + "/32 delay:30";
+        else
+            text += ' ' + QByteArray::number(player.frags).rightJustified(3, ' ');
+        const int hours = player.seconds / 3600;
+        const int minutes = player.seconds / 60 % 60;
+        const QByteArray mm = QByteArray::number(minutes).rightJustified(2, '0');
+        const QByteArray ss = QByteArray::number(player.seconds % 60).rightJustified(2, '0');
+        if (hours)
+            text += ' ' + QByteArray::number(hours).rightJustified(2, ' ') + ':' + mm + ':' + ss;
+        else
+            text += ' ' + mm + ':' + ss;
+        text += ' ' + QByteArray::number(player.ping).rightJustified(4, ' ') + "  " +
+                QByteArray::number(player.loss).rightJustified(3, ' ');
+        if (!player.address.isEmpty())
+            text += ' ' + player.address;
+        text += '\n';
     }
     text += QByteArray::number(m_players.size()) + " users\n";
     return text;
@@ -331,7 +496,7 @@ QByteArray GoldSrcServer::usersText() const {
     QByteArray text = "userid : uniqueid : name\n------ : ---------: ----\n";
     for (const Player &player : m_players) {
         text += QByteArray::number(player.userId).rightJustified(6, ' ') + " : " +
-                QByteArray::number(1000 + player.userId) + " : " + player.name + '\n';
+                player.uniqueId + " : " + player.name + '\n';
     }
     text += QByteArray::number(m_players.size()) + " users\n";
     return text;

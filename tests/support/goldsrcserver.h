@@ -17,7 +17,8 @@ class QUdpSocket;
 // challenge" for an unknown challenge, the split format for long output, and a password
 // matched after the engine's own tokenizing (so one with a space matches only when quoted).
 // It knows a handful of commands: status, users, hostname, sv_gravity, log, kick, echo, maps,
-// cvarlist and AdminMod's admin_command.
+// cvarlist, banid, addip, writeid, writeip, changelevel and AdminMod's admin_command. Its
+// players can be set; status lists them in the engine's own layout.
 class GoldSrcServer final : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +26,21 @@ public:
     static constexpr int MaxDatagram = 1400;
     // The output the engine collects before sending it on as one console reply.
     static constexpr int RedirectSize = 4000;
+
+    // One client as status lists it. A bot has no address; an HLTV proxy shows its
+    // spectators instead of frags.
+    struct Player {
+        enum class Kind { Human, Bot, Hltv };
+        QByteArray name; // the bytes the client chose
+        int userId = 0;
+        QByteArray uniqueId; // "STEAM_0:1:2345", "BOT", "HLTV", "STEAM_ID_LAN", ...
+        Kind kind = Kind::Human;
+        int frags = 0;
+        int seconds = 0; // connected for
+        int ping = 0;
+        int loss = 0;
+        QByteArray address; // "ip:port"; empty prints none
+    };
 
     struct RconRequest {
         QByteArray challenge;
@@ -50,6 +66,25 @@ public:
         m_failures.clear();
     }
     bool isBanned(const QHostAddress &address) const;
+    // Bans an address as repeated failures do.
+    void ban(const QHostAddress &address) { m_banned.insert(address.toString()); }
+
+    // The players status lists, in slot order. The default set has the four the kick menu
+    // names, "bob", names with blanks, quotes and UTF-8, a bot and an HLTV proxy.
+    static QList<Player> defaultPlayers();
+    // n players with plain names and addresses, user ids from 1.
+    static QList<Player> crowd(int n);
+    void setPlayers(const QList<Player> &players) { m_players = players; }
+    const QList<Player> &players() const { return m_players; }
+    const QByteArray &map() const { return m_map; }
+    // Unique ids and addresses banned by banid and addip, with the minutes given (0: for ever),
+    // and whether writeid and writeip have stored them.
+    const QHash<QByteArray, int> &bannedIds() const { return m_bannedIds; }
+    const QHash<QByteArray, int> &bannedAddresses() const { return m_bannedAddresses; }
+    bool idsWritten() const { return m_idsWritten; }
+    // What status prints now.
+    QByteArray statusText() const;
+    bool addressesWritten() const { return m_addressesWritten; }
     // Commands run for clients that passed the challenge and password, in order.
     const QStringList &executedCommands() const { return m_executed; }
 
@@ -74,18 +109,17 @@ Q_SIGNALS:
     void commandExecuted(const QString &command);
 
 private:
-    struct Player {
-        QByteArray name;
-        int userId;
-    };
-
     void onReadyRead();
     QList<QByteArray> answer(const QByteArray &datagram, const QHostAddress &from);
     bool noteFailure(const QString &address);
     QByteArray run(const QByteArray &command);
     QByteArray runAdmin(const QByteArray &arguments);
-    QByteArray kick(const QByteArray &name);
-    QByteArray statusText() const;
+    QByteArray kick(const QByteArray &target);
+    qsizetype indexOfUser(int userId) const;
+    QByteArray banId(const QList<QByteArray> &args);
+    QByteArray addIp(const QList<QByteArray> &args);
+    QByteArray changeLevel(const QList<QByteArray> &args);
+    static QList<QByteArray> mapNames();
     QByteArray usersText() const;
     QList<QByteArray> packets(const QByteArray &output);
 
@@ -104,5 +138,11 @@ private:
     QByteArray m_hostname = "Talvero Test Server";
     QByteArray m_gravity = "800";
     bool m_logging = false;
+    QByteArray m_map = "de_dust2";
+    int m_maxPlayers = 32;
     QList<Player> m_players;
+    QHash<QByteArray, int> m_bannedIds;
+    QHash<QByteArray, int> m_bannedAddresses;
+    bool m_idsWritten = false;
+    bool m_addressesWritten = false;
 };

@@ -20,8 +20,14 @@ int main(int argc, char *argv[]) {
     const QCommandLineOption passwordOption(QStringLiteral("password"),
                                             QStringLiteral("The rcon password (default secret)."),
                                             QStringLiteral("TEXT"), QStringLiteral("secret"));
+    const QCommandLineOption crowdOption(
+        QStringLiteral("crowd"),
+        QStringLiteral("Instead of the default players (odd names, a bot, an HLTV proxy), N "
+                       "plain ones."),
+        QStringLiteral("N"));
     parser.addOption(portOption);
     parser.addOption(passwordOption);
+    parser.addOption(crowdOption);
     parser.process(app);
 
     bool ok = false;
@@ -34,6 +40,14 @@ int main(int argc, char *argv[]) {
 
     GoldSrcServer server;
     server.setPassword(parser.value(passwordOption).toLatin1());
+    if (parser.isSet(crowdOption)) {
+        const int crowd = parser.value(crowdOption).toInt(&ok);
+        if (!ok || crowd < 0 || crowd > 64) {
+            std::fprintf(stderr, "talvero-testserver: --crowd takes 0 to 64\n");
+            return 2;
+        }
+        server.setPlayers(GoldSrcServer::crowd(crowd));
+    }
     if (!server.listen(quint16(port))) {
         std::fprintf(stderr, "talvero-testserver: cannot listen on 127.0.0.1:%u\n", port);
         return 1;

@@ -1,0 +1,69 @@
+// The Players window's refresh: a status reply of 32 players parsed and the table updated (the
+// model replaced, sorted, the selection found again, the view laid out and painted).
+#include "rcon/players/frmplayers.h"
+#include "rcon/players/statusparser.h"
+#include "rcon/shell/program.h"
+#include "tests/support/fakeplatform.h"
+#include "tests/support/goldsrcserver.h"
+#include "tests/support/programfolder.h"
+
+#include <QApplication>
+#include <QTableView>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+QString statusOf(int count, int extraPing = 0) {
+    QList<GoldSrcServer::Player> players = GoldSrcServer::crowd(count);
+    for (GoldSrcServer::Player &player : players) {
+        player.ping += extraPing;
+        player.seconds += extraPing;
+    }
+    GoldSrcServer server;
+    server.setPlayers(players);
+    return QString::fromLatin1(server.statusText());
+}
+
+void BM_ParseStatus32(benchmark::State &state) {
+    const QString text = statusOf(32);
+    for (auto _ : state) {
+        ServerStatus status;
+        benchmark::DoNotOptimize(StatusParser::parse(text, status));
+    }
+}
+BENCHMARK(BM_ParseStatus32)->Unit(benchmark::kMicrosecond);
+
+void BM_RefreshTable32(benchmark::State &state) {
+    ProgramFolder folder;
+    FakePlatform platform;
+    Program program(folder.path(), folder.optionsFile(), platform);
+    auto *players = new FrmPlayers(program);
+    players->show();
+    // Two replies taking turns, so every update really changes the rows.
+    const QString first = statusOf(32);
+    const QString second = statusOf(32, 7);
+    if (!players->applyStatus(first) || !players->applyStatus(second))
+        state.SkipWithError("the status reply was not read");
+    players->TblPlayers->sortByColumn(5, Qt::DescendingOrder); // by ping
+    players->selectUser(17);
+    bool flip = false;
+    for (auto _ : state) {
+        players->applyStatus((flip = !flip) ? first : second);
+        QApplication::processEvents();
+    }
+    delete players;
+}
+BENCHMARK(BM_RefreshTable32)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,281 @@
+// The Players window against the test server: the table after a refresh, kick, ban and map
+// change with their confirmations, the selection across refreshes, its traffic kept out of the
+// output window and the log, and refreshing stopped by a disconnect, a refused password or a
+// ban.
+#include "rcon/console/frmlog.h"
+#include "rcon/console/outputpane.h"
+#include "rcon/players/frmplayers.h"
+#include "rcon/players/playertablemodel.h"
+#include "rcon/players/statusparser.h"
+#include "rcon/settings/settingsstore.h"
+#include "rcon/shell/fonts.h"
+#include "rcon/shell/frmrcon.h"
+#include "rcon/shell/program.h"
+#include "rcon/xpbutton/xpbutton.h"
+#include "tests/support/fakeplatform.h"
+#include "tests/support/goldsrcserver.h"
+#include "tests/support/programfolder.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QSettings>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+void click(XpButton *button) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(36, 10));
+}
+
+struct Fixture {
+    Fixture() {
+        folder.writeFile(QStringLiteral("talvero.ini"),
+                         "[AutoIP]\nIP=\nPort=\n[AutoRcon]\nRcon=\nTime=\nRcon2=\nTime2=\n");
+        server.listen();
+        program = std::make_unique<Program>(folder.path(), folder.optionsFile(), platform);
+        // The log is on: nothing of the Players window may reach it.
+        program->settings().saveOption(SettingsStore::LogText2File, true);
+        program->start();
+        main = program->frmRcon();
+    }
+
+    bool connectMain() {
+        main->txtIP->setText(QStringLiteral("127.0.0.1"));
+        main->txtPort->setText(QString::number(server.port()));
+        main->txtPassword->setText(QStringLiteral("secret"));
+        click(main->cmdconnect);
+        return QTest::qWaitFor([this] {
+            return program->frmLog()->LHost->text().startsWith(QStringLiteral("Connected to"));
+        });
+    }
+
+    // Ctrl+P in the main window; waits for the first table.
+    FrmPlayers *openPlayers() {
+        main->activateWindow();
+        if (!QTest::qWaitForWindowActive(main))
+            return nullptr;
+        QTest::keyClick(main, Qt::Key_P, Qt::ControlModifier);
+        players = program->frmPlayers();
+        if (!players || !QTest::qWaitForWindowActive(players) ||
+            !QTest::qWaitFor([this] { return rows() > 0 && players->session()->isIdle(); }))
+            return nullptr;
+        return players;
+    }
+
+    int rows() const { return players ? players->TblPlayers->model()->rowCount() : -1; }
+    int statusRequests() const { return int(server.executedCommands().count(QStringLiteral("status"))); }
+    // Waits until the window has asked for status again and had its answer.
+    bool refreshed(int before) const {
+        return QTest::qWaitFor([&] {
+            return statusRequests() > before && players->session()->isIdle();
+        });
+    }
+    bool hasUser(int userId) const {
+        auto *model = static_cast<PlayerTableModel *>(
+            static_cast<QSortFilterProxyModel *>(players->TblPlayers->model())->sourceModel());
+        return model->rowOfUser(userId) >= 0;
+    }
+    void clickRowOf(const QString &name) {
+        QAbstractItemModel *model = players->TblPlayers->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            const QModelIndex index = model->index(row, PlayerTableModel::Name);
+            if (index.data().toString() == name) {
+                QTest::mouseClick(players->TblPlayers->viewport(), Qt::LeftButton, {},
+                                  players->TblPlayers->visualRect(index).center());
+                return;
+            }
+        }
+        QFAIL(qPrintable(QStringLiteral("no row for ") + name));
+    }
+
+    ProgramFolder folder;
+    FakePlatform platform;
+    GoldSrcServer server;
+    std::unique_ptr<Program> program;
+    FrmRcon *main = nullptr;
+    QPointer<FrmPlayers> players;
+};
+
+} // namespace
+
+class TestFrmPlayers : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { talvero::registerApplicationFonts(); }
+
+    void tableFillsAndKickTakesThePlayerAway() {
+        Fixture f;
+        QVERIFY(f.connectMain());
+        QVERIFY(f.openPlayers());
+        QVERIFY(f.players->isVisible());
+        QCOMPARE(f.players->windowTitle(), QStringLiteral("Players"));
+        QCOMPARE(f.rows(), 10);
+        QCOMPARE(f.players->LblHost->text(), QStringLiteral("Talvero Test Server"));
+        QCOMPARE(f.players->LblMap->text(), QStringLiteral("Map: de_dust2"));
+        QCOMPARE(f.players->LblPlayers->text(), QStringLiteral("Players: 10 active / 32 max"));
+        QVERIFY(f.players->isRefreshing());
+        QVERIFY(f.hasUser(6)); // the "quoted" one
+
+        f.clickRowOf(QStringLiteral("Zoë ★ UTF-8"));
+        QCOMPARE(f.players->selectedPlayer()->userId, 7);
+        QCOMPARE(f.players->selectedPlayer()->uniqueId, QStringLiteral("STEAM_0:1:1007"));
+        f.platform.queueAnswer(Platform::Answer::Yes);
+        const int before = f.statusRequests();
+        click(f.players->CmdKick);
+        QCOMPARE(f.platform.boxes.last().text, QStringLiteral("Kick \"Zoë ★ UTF-8\" (user id 7)?"));
+        QVERIFY(f.refreshed(before));
+        QVERIFY(f.server.executedCommands().contains(QStringLiteral("kick #7")));
+        QCOMPARE(f.rows(), 9);
+        QVERIFY(!f.hasUser(7));
+        QCOMPARE(f.players->LblStatus->text(),
+                 QStringLiteral("The server carried out \"kick #7\"."));
+
+        // Saying no sends nothing.
+        f.clickRowOf(QStringLiteral("bob"));
+        f.platform.queueAnswer(Platform::Answer::No);
+        QTest::keyClick(f.players->TblPlayers, Qt::Key_Delete);
+        QCOMPARE(f.platform.boxes.last().text, QStringLiteral("Kick \"bob\" (user id 5)?"));
+        QVERIFY(f.players->session()->isIdle());
+        QCOMPARE(f.server.executedCommands().filter(QStringLiteral("kick")).size(), 1);
+
+        // None of the window's traffic reaches the output window or the log.
+        const QString pane = f.program->frmLog()->TxtGet->text();
+        QCOMPARE(pane, QStringLiteral("Connected to 127.0.0.1\n\r\n"));
+        const QByteArray log = f.folder.readFile(QStringLiteral("rcon_log.txt"));
+        QVERIFY(!log.contains("Talvero Test Server"));
+        QVERIFY(!log.contains("kick"));
+    }
+
+    void banSendsItsCommandsAndTheSelectionSurvivesRefreshes() {
+        Fixture f;
+        QVERIFY(f.connectMain());
+        QVERIFY(f.openPlayers());
+
+        // Sorted by name, descending; the selected player stays selected across refreshes
+        // that change the rows around it.
+        f.players->TblPlayers->sortByColumn(PlayerTableModel::Name, Qt::DescendingOrder);
+        f.clickRowOf(QStringLiteral("bob"));
+        int before = f.statusRequests();
+        QTest::keyClick(f.players, Qt::Key_F5);
+        QVERIFY(f.refreshed(before));
+        QCOMPARE(f.players->selectedPlayer()->userId, 5);
+
+        QVERIFY(f.players->selectUser(6));
+        f.platform.queueAnswer(Platform::Answer::Yes);
+        before = f.statusRequests();
+        f.players->ActBan.at(3)->trigger(); // permanently
+        QCOMPARE(f.platform.boxes.last().text,
+                 QStringLiteral("Ban \"the \"quoted\" one\" (user id 6) permanently and kick them?"));
+        QVERIFY(f.refreshed(before));
+        QStringList sent = f.server.executedCommands();
+        QCOMPARE(sent.mid(sent.indexOf(QStringLiteral("banid 0 #6 kick")), 3),
+                 QStringList({QStringLiteral("banid 0 #6 kick"), QStringLiteral("writeid"),
+                              QStringLiteral("status")}));
+        QCOMPARE(f.server.bannedIds().value("STEAM_0:0:1006", -1), 0);
+        QVERIFY(f.server.idsWritten());
+        QVERIFY(!f.hasUser(6));
+
+        f.players->selectUser(2);
+        f.platform.queueAnswer(Platform::Answer::Yes);
+        before = f.statusRequests();
+        f.players->ActBanAddress.at(1)->trigger(); // one hour
+        QCOMPARE(f.platform.boxes.last().text,
+                 QStringLiteral("Ban the address 192.0.2.12 of \"Player(1)\" (user id 2) for 1 "
+                                "hour?"));
+        QVERIFY(f.refreshed(before));
+        sent = f.server.executedCommands();
+        QVERIFY(sent.contains(QStringLiteral("addip 60 192.0.2.12")));
+        QVERIFY(!sent.contains(QStringLiteral("writeip")));
+        QVERIFY(!f.hasUser(2));
+
+        // A bot has no id to ban and no address; the selection moved on with the refreshes.
+        f.players->selectUser(8);
+        QVERIFY(!f.players->CmdBan->isEnabled());
+        QVERIFY(!f.players->CmdBanAddress->isEnabled());
+        QVERIFY(f.players->CmdKick->isEnabled());
+        QVERIFY(f.players->ActCopyName->isEnabled());
+        QVERIFY(!f.players->ActCopyAddress->isEnabled());
+    }
+
+    void mapChangesFromTheServersListAndTheWindowKeepsItsPlace() {
+        Fixture f;
+        QVERIFY(f.connectMain());
+        QVERIFY(f.openPlayers());
+        QTRY_VERIFY(f.players->CboMap->findText(QStringLiteral("de_inferno")) >= 0);
+        QVERIFY(f.players->CboMap->findText(QStringLiteral("ka_map40")) >= 0);
+        f.players->CboMap->setCurrentIndex(f.players->CboMap->findText(QStringLiteral("de_inferno")));
+        f.platform.queueAnswer(Platform::Answer::Yes);
+        click(f.players->CmdChangeMap);
+        QCOMPARE(f.platform.boxes.last().text, QStringLiteral("Change the map to de_inferno?"));
+        QTRY_COMPARE(f.players->LblMap->text(), QStringLiteral("Map: de_inferno"));
+        QVERIFY(f.server.executedCommands().contains(QStringLiteral("changelevel de_inferno")));
+
+        f.players->resize(777, 455);
+        f.players->close();
+        QTRY_VERIFY(!f.players);
+        QVERIFY(QSettings(f.folder.optionsFile(), QSettings::IniFormat)
+                    .contains(QStringLiteral("Players/Geometry")));
+        QVERIFY(f.openPlayers());
+        QCOMPARE(f.players->size(), QSize(777, 455));
+    }
+
+    void refreshingStopsOnDisconnectRefusalAndBan() {
+        Fixture f;
+        QVERIFY(f.connectMain());
+        QVERIFY(f.openPlayers());
+        QVERIFY(f.players->isRefreshing());
+
+        click(f.main->cmddisconnect);
+        QVERIFY(!f.players->isRefreshing());
+        QVERIFY(f.players->session()->isIdle());
+        QCOMPARE(f.players->LblStatus->text(), QStringLiteral("Not connected."));
+        QCOMPARE(f.rows(), 10); // the last table stays to be read
+        QVERIFY(!f.players->CmdKick->isEnabled());
+        QTest::keyClick(f.players, Qt::Key_F5);
+        QVERIFY(f.players->session()->isIdle());
+
+        // A wrong password: one refusal, then no more asking.
+        QVERIFY(f.connectMain());
+        QVERIFY(f.openPlayers());
+        f.main->txtPassword->setText(QStringLiteral("wrong"));
+        QTest::keyClick(f.players, Qt::Key_F5);
+        QTRY_VERIFY(f.players->LblStatus->text().startsWith(QStringLiteral("Bad rcon_password.")));
+        QVERIFY(!f.players->isRefreshing());
+        QVERIFY(f.players->session()->isIdle());
+        QVERIFY(!f.server.isBanned(QHostAddress::LocalHost));
+
+        // A ban notice stops it as well; the main connection carries on.
+        f.main->txtPassword->setText(QStringLiteral("secret"));
+        f.server.ban(QHostAddress::LocalHost);
+        QTest::keyClick(f.players, Qt::Key_F5);
+        QTRY_VERIFY(f.players->LblStatus->text().startsWith(
+            QStringLiteral("You have been banned from this server.")));
+        QVERIFY(!f.players->isRefreshing());
+        QVERIFY(f.program->IsConnected);
+        QVERIFY(f.platform.boxes.isEmpty() ||
+                !f.platform.boxes.last().text.contains(QStringLiteral("banned")));
+    }
+
+    void unreadableReplyKeepsTheLastTable() {
+        Fixture f;
+        QVERIFY(f.connectMain());
+        QVERIFY(f.openPlayers());
+        QVERIFY(!f.players->applyStatus(QStringLiteral("hostname:  x\nplayers :  1 active (2 max)\n"
+                                                      "#      name userid uniqueid frag time "
+                                                      "ping loss adr\n# 1 \"cut")));
+        QCOMPARE(f.rows(), 10);
+        QCOMPARE(f.players->LblHost->text(), QStringLiteral("Talvero Test Server"));
+        QCOMPARE(f.players->LblStatus->text(),
+                 QStringLiteral("The status reply was cut short. The table shows the last reply "
+                                "that could be read."));
+    }
+};
+
+QTEST_MAIN(TestFrmPlayers)
+#include "tst_frmplayers.moc"
