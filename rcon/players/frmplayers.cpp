@@ -211,7 +211,8 @@ void FrmPlayers::buildActions() {
                 [this, minutes] { banAddressSelected(minutes); });
         ActBanAddress.append(banAddress);
     }
-    auto *popBan = action(QStringLiteral("ActPopBan"), QString(), QKeySequence(Qt::CTRL | Qt::Key_B));
+    auto *popBan =
+        action(QStringLiteral("ActPopBan"), QString(), QKeySequence(Qt::CTRL | Qt::Key_B));
     auto *popBanAddress = action(QStringLiteral("ActPopBanAddress"), QString(),
                                  QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B));
 
@@ -367,7 +368,8 @@ bool FrmPlayers::applyStatus(const QString &text) {
     updateActions();
     if (std::exchange(m_keepMessage, false))
         return true;
-    showMessage(QStringLiteral("Updated at ") + QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
+    showMessage(QStringLiteral("Updated at ") +
+                    QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
                 Message::Refresh);
     return true;
 }
@@ -451,8 +453,9 @@ void FrmPlayers::banSelected(int minutes) {
     if (!player || !m_program.IsConnected)
         return;
     const std::optional<QString> command = PlayerCommands::banId(minutes, player->userId);
-    if (!command || !confirm(QStringLiteral("Ban %1 %2 and kick them?")
-                                 .arg(describe(*player), forHowLong(minutes))))
+    if (!command ||
+        !confirm(
+            QStringLiteral("Ban %1 %2 and kick them?").arg(describe(*player), forHowLong(minutes))))
         return;
     QStringList commands{*command};
     if (minutes == 0)

@@ -44,8 +44,8 @@ std::optional<QString> changeLevel(const QString &map) {
 }
 
 std::optional<QString> ipOf(const QString &address) {
-    static const QRegularExpression pattern(QString::fromLatin1(
-        R"(^(\d{1,3})\.(\d{1,3})\.(\d{1,3})\.(\d{1,3})(?::(\d{1,5}))?$)"));
+    static const QRegularExpression pattern(
+        QString::fromLatin1(R"(^(\d{1,3})\.(\d{1,3})\.(\d{1,3})\.(\d{1,3})(?::(\d{1,5}))?$)"));
     const QRegularExpressionMatch match = pattern.match(address);
     if (!match.hasMatch())
         return std::nullopt;

@@ -35,8 +35,7 @@ QVariant PlayerTableModel::data(const QModelIndex &index, int role) const {
     if (role == Qt::TextAlignmentRole) {
         const bool number = column == UserId || column == Frags || column == Time ||
                             column == Ping || column == Loss;
-        return QVariant::fromValue(Qt::AlignVCenter |
-                                   (number ? Qt::AlignRight : Qt::AlignLeft));
+        return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
     }
     if (role != Qt::DisplayRole && role != SortRole)
         return {};
@@ -70,8 +69,8 @@ QVariant PlayerTableModel::data(const QModelIndex &index, int role) const {
 QVariant PlayerTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char *const titles[ColumnCount] = {
-        "Name", "User ID", "Unique ID", "Frags", "Time", "Ping", "Loss", "Address"};
+    static const char *const titles[ColumnCount] = {"Name", "User ID", "Unique ID", "Frags",
+                                                    "Time", "Ping",    "Loss",      "Address"};
     if (section < 0 || section >= ColumnCount)
         return {};
     return QString::fromLatin1(titles[section]);

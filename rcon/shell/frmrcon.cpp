@@ -264,7 +264,7 @@ void FrmRcon::buildMenus() {
     MnuCommands->addSeparator()->setObjectName(QStringLiteral("SplitPlayers"));
     MnuPlayers = addAction(MnuCommands, QStringLiteral("MnuPlayers"), QStringLiteral("Players..."));
     MnuPlayers->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    addAction(MnuPlayers);
+    QWidget::addAction(MnuPlayers);
     connect(MnuPlayers, &QAction::triggered, this, [this] { m_program.showPlayers(); });
 
     MnuOptions = addMenu(nullptr, QStringLiteral("MnuOptions"), QStringLiteral("Options"));

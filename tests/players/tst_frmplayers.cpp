@@ -68,13 +68,18 @@ struct Fixture {
         return players;
     }
 
+    int selectedUser() const {
+        const PlayerRow *player = players->selectedPlayer();
+        return player ? player->userId : -1;
+    }
     int rows() const { return players ? players->TblPlayers->model()->rowCount() : -1; }
-    int statusRequests() const { return int(server.executedCommands().count(QStringLiteral("status"))); }
+    int statusRequests() const {
+        return int(server.executedCommands().count(QStringLiteral("status")));
+    }
     // Waits until the window has asked for status again and had its answer.
     bool refreshed(int before) const {
-        return QTest::qWaitFor([&] {
-            return statusRequests() > before && players->session()->isIdle();
-        });
+        return QTest::qWaitFor(
+            [&] { return statusRequests() > before && players->session()->isIdle(); });
     }
     bool hasUser(int userId) const {
         auto *model = static_cast<PlayerTableModel *>(
@@ -123,7 +128,7 @@ private Q_SLOTS:
         QVERIFY(f.hasUser(6)); // the "quoted" one
 
         f.clickRowOf(QStringLiteral("Zoë ★ UTF-8"));
-        QCOMPARE(f.players->selectedPlayer()->userId, 7);
+        QCOMPARE(f.selectedUser(), 7);
         QCOMPARE(f.players->selectedPlayer()->uniqueId, QStringLiteral("STEAM_0:1:1007"));
         f.platform.queueAnswer(Platform::Answer::Yes);
         const int before = f.statusRequests();
@@ -164,14 +169,15 @@ private Q_SLOTS:
         int before = f.statusRequests();
         QTest::keyClick(f.players, Qt::Key_F5);
         QVERIFY(f.refreshed(before));
-        QCOMPARE(f.players->selectedPlayer()->userId, 5);
+        QCOMPARE(f.selectedUser(), 5);
 
         QVERIFY(f.players->selectUser(6));
         f.platform.queueAnswer(Platform::Answer::Yes);
         before = f.statusRequests();
         f.players->ActBan.at(3)->trigger(); // permanently
-        QCOMPARE(f.platform.boxes.last().text,
-                 QStringLiteral("Ban \"the \"quoted\" one\" (user id 6) permanently and kick them?"));
+        QCOMPARE(
+            f.platform.boxes.last().text,
+            QStringLiteral("Ban \"the \"quoted\" one\" (user id 6) permanently and kick them?"));
         QVERIFY(f.refreshed(before));
         QStringList sent = f.server.executedCommands();
         QCOMPARE(sent.mid(sent.indexOf(QStringLiteral("banid 0 #6 kick")), 3),
@@ -209,7 +215,8 @@ private Q_SLOTS:
         QVERIFY(f.openPlayers());
         QTRY_VERIFY(f.players->CboMap->findText(QStringLiteral("de_inferno")) >= 0);
         QVERIFY(f.players->CboMap->findText(QStringLiteral("ka_map40")) >= 0);
-        f.players->CboMap->setCurrentIndex(f.players->CboMap->findText(QStringLiteral("de_inferno")));
+        f.players->CboMap->setCurrentIndex(
+            f.players->CboMap->findText(QStringLiteral("de_inferno")));
         f.platform.queueAnswer(Platform::Answer::Yes);
         click(f.players->CmdChangeMap);
         QCOMPARE(f.platform.boxes.last().text, QStringLiteral("Change the map to de_inferno?"));
@@ -267,8 +274,8 @@ private Q_SLOTS:
         QVERIFY(f.connectMain());
         QVERIFY(f.openPlayers());
         QVERIFY(!f.players->applyStatus(QStringLiteral("hostname:  x\nplayers :  1 active (2 max)\n"
-                                                      "#      name userid uniqueid frag time "
-                                                      "ping loss adr\n# 1 \"cut")));
+                                                       "#      name userid uniqueid frag time "
+                                                       "ping loss adr\n# 1 \"cut")));
         QCOMPARE(f.rows(), 10);
         QCOMPARE(f.players->LblHost->text(), QStringLiteral("Talvero Test Server"));
         QCOMPARE(f.players->LblStatus->text(),

@@ -68,8 +68,8 @@ private Q_SLOTS:
 
         QCOMPARE(status.players.at(2).name, QStringLiteral("the \"quoted\" one"));
         QCOMPARE(status.players.at(2).uniqueId, QStringLiteral("STEAM_ID_LAN"));
-        QCOMPARE(status.players.at(3).name, QStringLiteral("Zoë ★"));  // valid UTF-8
-        QCOMPARE(status.players.at(4).name, QStringLiteral("café")); // Latin-1
+        QCOMPARE(status.players.at(3).name, QStringLiteral("Zoë ★")); // valid UTF-8
+        QCOMPARE(status.players.at(4).name, QStringLiteral("café"));  // Latin-1
 
         const PlayerRow &bot = status.players.at(5);
         QCOMPARE(bot.uniqueId, QStringLiteral("BOT"));
@@ -85,8 +85,7 @@ private Q_SLOTS:
 
         // A name made to look like the rest of a row ends at the row's last quote.
         const PlayerRow &forged = status.players.at(7);
-        QCOMPARE(forged.name,
-                 QStringLiteral("x\" 9 STEAM_0:0:1   0 00:01    1    0 6.6.6.6:1"));
+        QCOMPARE(forged.name, QStringLiteral("x\" 9 STEAM_0:0:1   0 00:01    1    0 6.6.6.6:1"));
         QCOMPARE(forged.userId, 22);
         QCOMPARE(forged.address, QStringLiteral("192.0.2.14:27005"));
     }

@@ -288,8 +288,7 @@ QByteArray GoldSrcServer::run(const QByteArray &command) {
                          : "Server logging disabled.\n";
     }
     if (name == "kick")
-        return args.size() < 2 ? QByteArray("Usage:  kick < name > | < # userid >\n")
-                               : kick(rest);
+        return args.size() < 2 ? QByteArray("Usage:  kick < name > | < # userid >\n") : kick(rest);
     if (name == "banid")
         return banId(args);
     if (name == "addip")
@@ -445,9 +444,8 @@ QByteArray GoldSrcServer::changeLevel(const QList<QByteArray> &args) {
 }
 
 QList<QByteArray> GoldSrcServer::mapNames() {
-    QList<QByteArray> maps = {"as_oilrig", "cs_assault", "cs_italy", "cs_office",
-                              "de_aztec",  "de_dust",    "de_dust2", "de_inferno",
-                              "de_nuke",   "de_train"};
+    QList<QByteArray> maps = {"as_oilrig", "cs_assault", "cs_italy",   "cs_office", "de_aztec",
+                              "de_dust",   "de_dust2",   "de_inferno", "de_nuke",   "de_train"};
     const char *families[] = {"de_", "cs_", "as_", "fy_", "aim_", "awp_", "he_", "ka_"};
     for (const char *family : families) {
         for (int i = 1; i <= 40; ++i)
@@ -495,8 +493,8 @@ QByteArray GoldSrcServer::statusText() const {
 QByteArray GoldSrcServer::usersText() const {
     QByteArray text = "userid : uniqueid : name\n------ : ---------: ----\n";
     for (const Player &player : m_players) {
-        text += QByteArray::number(player.userId).rightJustified(6, ' ') + " : " +
-                player.uniqueId + " : " + player.name + '\n';
+        text += QByteArray::number(player.userId).rightJustified(6, ' ') + " : " + player.uniqueId +
+                " : " + player.name + '\n';
     }
     text += QByteArray::number(m_players.size()) + " users\n";
     return text;
