@@ -55,9 +55,10 @@ QString forHowLong(int minutes) {
                         : QStringLiteral("for ") + lengthText(minutes);
 }
 
-// The player as the confirmations name them.
-QString describe(const PlayerRow &player) {
-    return QStringLiteral("\"%1\" (user id %2)").arg(player.name).arg(player.userId);
+// A confirmation: the question, then the player on a line of its own. A name can hold
+// anything; after a line break it is never taken for markup by the message box.
+QString aboutPlayer(const QString &question, const PlayerRow &player) {
+    return question + QStringLiteral("\n\n\"%1\" (user id %2)").arg(player.name).arg(player.userId);
 }
 
 } // namespace
@@ -443,7 +444,7 @@ void FrmPlayers::kickSelected() {
     if (!player || !m_program.IsConnected)
         return;
     const std::optional<QString> command = PlayerCommands::kick(player->userId);
-    if (!command || !confirm(QStringLiteral("Kick %1?").arg(describe(*player))))
+    if (!command || !confirm(aboutPlayer(QStringLiteral("Kick this player?"), *player)))
         return;
     runAction({*command});
 }
@@ -453,9 +454,9 @@ void FrmPlayers::banSelected(int minutes) {
     if (!player || !m_program.IsConnected)
         return;
     const std::optional<QString> command = PlayerCommands::banId(minutes, player->userId);
-    if (!command ||
-        !confirm(
-            QStringLiteral("Ban %1 %2 and kick them?").arg(describe(*player), forHowLong(minutes))))
+    const QString question =
+        QStringLiteral("Ban this player %1 and kick them?").arg(forHowLong(minutes));
+    if (!command || !confirm(aboutPlayer(question, *player)))
         return;
     QStringList commands{*command};
     if (minutes == 0)
@@ -471,8 +472,8 @@ void FrmPlayers::banAddressSelected(int minutes) {
     if (!command)
         return;
     const QString ip = *PlayerCommands::ipOf(player->address);
-    if (!confirm(QStringLiteral("Ban the address %1 of %2 %3?")
-                     .arg(ip, describe(*player), forHowLong(minutes))))
+    if (!confirm(aboutPlayer(QStringLiteral("Ban the address %1 %2?").arg(ip, forHowLong(minutes)),
+                             *player)))
         return;
     QStringList commands{*command};
     if (minutes == 0)

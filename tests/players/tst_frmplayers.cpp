@@ -17,7 +17,9 @@
 #include "tests/support/programfolder.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -129,11 +131,15 @@ private Q_SLOTS:
 
         f.clickRowOf(QStringLiteral("Zoë ★ UTF-8"));
         QCOMPARE(f.selectedUser(), 7);
-        QCOMPARE(f.players->selectedPlayer()->uniqueId, QStringLiteral("STEAM_0:1:1007"));
+        QTest::keyClick(f.players->TblPlayers, Qt::Key_I, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("STEAM_0:1:1007"));
+        QTest::keyClick(f.players->TblPlayers, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("192.0.2.17:27005"));
         f.platform.queueAnswer(Platform::Answer::Yes);
         const int before = f.statusRequests();
         click(f.players->CmdKick);
-        QCOMPARE(f.platform.boxes.last().text, QStringLiteral("Kick \"Zoë ★ UTF-8\" (user id 7)?"));
+        QCOMPARE(f.platform.boxes.last().text,
+                 QStringLiteral("Kick this player?\n\n\"Zoë ★ UTF-8\" (user id 7)"));
         QVERIFY(f.refreshed(before));
         QVERIFY(f.server.executedCommands().contains(QStringLiteral("kick #7")));
         QCOMPARE(f.rows(), 9);
@@ -145,7 +151,8 @@ private Q_SLOTS:
         f.clickRowOf(QStringLiteral("bob"));
         f.platform.queueAnswer(Platform::Answer::No);
         QTest::keyClick(f.players->TblPlayers, Qt::Key_Delete);
-        QCOMPARE(f.platform.boxes.last().text, QStringLiteral("Kick \"bob\" (user id 5)?"));
+        QCOMPARE(f.platform.boxes.last().text,
+                 QStringLiteral("Kick this player?\n\n\"bob\" (user id 5)"));
         QVERIFY(f.players->session()->isIdle());
         QCOMPARE(f.server.executedCommands().filter(QStringLiteral("kick")).size(), 1);
 
@@ -177,7 +184,8 @@ private Q_SLOTS:
         f.players->ActBan.at(3)->trigger(); // permanently
         QCOMPARE(
             f.platform.boxes.last().text,
-            QStringLiteral("Ban \"the \"quoted\" one\" (user id 6) permanently and kick them?"));
+            QStringLiteral("Ban this player permanently and kick them?\n\n\"the \"quoted\" one\" "
+                           "(user id 6)"));
         QVERIFY(f.refreshed(before));
         QStringList sent = f.server.executedCommands();
         QCOMPARE(sent.mid(sent.indexOf(QStringLiteral("banid 0 #6 kick")), 3),
@@ -192,8 +200,8 @@ private Q_SLOTS:
         before = f.statusRequests();
         f.players->ActBanAddress.at(1)->trigger(); // one hour
         QCOMPARE(f.platform.boxes.last().text,
-                 QStringLiteral("Ban the address 192.0.2.12 of \"Player(1)\" (user id 2) for 1 "
-                                "hour?"));
+                 QStringLiteral("Ban the address 192.0.2.12 for 1 hour?\n\n\"Player(1)\" (user id "
+                                "2)"));
         QVERIFY(f.refreshed(before));
         sent = f.server.executedCommands();
         QVERIFY(sent.contains(QStringLiteral("addip 60 192.0.2.12")));
@@ -267,6 +275,16 @@ private Q_SLOTS:
         QVERIFY(f.program->IsConnected);
         QVERIFY(f.platform.boxes.isEmpty() ||
                 !f.platform.boxes.last().text.contains(QStringLiteral("banned")));
+    }
+
+    void aFullServersStatusComesInSeveralReplies() {
+        Fixture f;
+        f.server.setPlayers(GoldSrcServer::crowd(64));
+        QVERIFY(f.server.statusText().size() > GoldSrcServer::RedirectSize);
+        QVERIFY(f.connectMain());
+        QVERIFY(f.openPlayers());
+        QCOMPARE(f.rows(), 64);
+        QCOMPARE(f.players->LblPlayers->text(), QStringLiteral("Players: 64 active / 64 max"));
     }
 
     void unreadableReplyKeepsTheLastTable() {

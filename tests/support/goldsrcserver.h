@@ -74,7 +74,11 @@ public:
     static QList<Player> defaultPlayers();
     // n players with plain names and addresses, user ids from 1.
     static QList<Player> crowd(int n);
-    void setPlayers(const QList<Player> &players) { m_players = players; }
+    // The server holds at least 32.
+    void setPlayers(const QList<Player> &players) {
+        m_players = players;
+        m_maxPlayers = qMax<int>(32, int(players.size()));
+    }
     const QList<Player> &players() const { return m_players; }
     const QByteArray &map() const { return m_map; }
     // Unique ids and addresses banned by banid and addip, with the minutes given (0: for ever),
