@@ -125,7 +125,7 @@ void RconSession::onDataArrival() {
             m_answerTimer.start();
             return requestChallenge();
         }
-        if (text.trimmed() == QLatin1String("Bad rcon_password."))
+        if (RconCodec::IsPasswordRefusal(datagram))
             return fail(Failure::Refused, text.trimmed());
     }
     m_heard = true;
