@@ -92,7 +92,7 @@ FrmPlayers::FrmPlayers(Program &program)
     QSettings options(m_program.optionsFile(), QSettings::IniFormat);
     options.beginGroup(OptionsGroup);
     if (!restoreGeometry(options.value(GeometryKey).toByteArray()))
-        resize(720, 440);
+        resize(780, 460);
     updateActions();
 }
 
@@ -133,9 +133,17 @@ void FrmPlayers::buildWidgets() {
     TblPlayers->setWordWrap(false);
     TblPlayers->setContextMenuPolicy(Qt::CustomContextMenu);
     TblPlayers->verticalHeader()->hide();
-    TblPlayers->horizontalHeader()->setStretchLastSection(true);
-    TblPlayers->horizontalHeader()->resizeSection(PlayerTableModel::Name, 180);
-    TblPlayers->horizontalHeader()->resizeSection(PlayerTableModel::UniqueId, 150);
+    TblPlayers->verticalHeader()->setDefaultSectionSize(TblPlayers->fontMetrics().height() + 6);
+    QHeaderView *columns = TblPlayers->horizontalHeader();
+    columns->setStretchLastSection(true);
+    const std::pair<int, int> widths[] = {
+        {PlayerTableModel::Name, 180},     {PlayerTableModel::UserId, 60},
+        {PlayerTableModel::UniqueId, 150}, {PlayerTableModel::Frags, 50},
+        {PlayerTableModel::Time, 64},      {PlayerTableModel::Ping, 50},
+        {PlayerTableModel::Loss, 50},
+    };
+    for (const auto &[column, width] : widths)
+        columns->resizeSection(column, width);
     TblPlayers->setAccessibleName(QStringLiteral("Players"));
 
     CboMap = new QComboBox(this);
