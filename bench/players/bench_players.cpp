@@ -34,6 +34,8 @@ void BM_ParseStatus32(benchmark::State &state) {
 }
 BENCHMARK(BM_ParseStatus32)->Unit(benchmark::kMicrosecond);
 
+// range(0): 0 the update alone, 1 the update painted, 2 painted with a player joining and
+// leaving between replies (the rows are replaced instead of updated in place).
 void BM_RefreshTable32(benchmark::State &state) {
     ProgramFolder folder;
     FakePlatform platform;
@@ -42,7 +44,7 @@ void BM_RefreshTable32(benchmark::State &state) {
     players->show();
     // Two replies taking turns, so every update really changes the rows.
     const QString first = statusOf(32);
-    const QString second = statusOf(32, 7);
+    const QString second = state.range(0) == 2 ? statusOf(31) : statusOf(32, 7);
     if (!players->applyStatus(first) || !players->applyStatus(second))
         state.SkipWithError("the status reply was not read");
     players->TblPlayers->sortByColumn(5, Qt::DescendingOrder); // by ping
@@ -56,7 +58,7 @@ void BM_RefreshTable32(benchmark::State &state) {
     }
     delete players;
 }
-BENCHMARK(BM_RefreshTable32)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RefreshTable32)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "rcon/players/frmplayers.h"
 
+#include "rcon/players/playercelldelegate.h"
 #include "rcon/players/playercommands.h"
 #include "rcon/players/playertablemodel.h"
 #include "rcon/players/statusparser.h"
@@ -124,6 +125,7 @@ void FrmPlayers::buildWidgets() {
     TblPlayers = new QTableView(this);
     TblPlayers->setObjectName(QStringLiteral("TblPlayers"));
     TblPlayers->setModel(m_sorted);
+    TblPlayers->setItemDelegate(new PlayerCellDelegate(TblPlayers));
     TblPlayers->setSortingEnabled(true);
     TblPlayers->sortByColumn(PlayerTableModel::UserId, Qt::AscendingOrder);
     TblPlayers->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -1,14 +1,64 @@
 #include "rcon/players/playertablemodel.h"
 
 #include <limits>
+#include <utility>
 
 PlayerTableModel::PlayerTableModel(QObject *parent)
     : QAbstractTableModel(parent) {}
 
+namespace {
+
+bool sameCell(const PlayerRow &a, const PlayerRow &b, int column) {
+    switch (column) {
+    case PlayerTableModel::Name:
+        return a.name == b.name;
+    case PlayerTableModel::UserId:
+        return a.userId == b.userId;
+    case PlayerTableModel::UniqueId:
+        return a.uniqueId == b.uniqueId;
+    case PlayerTableModel::Frags:
+        return a.frags == b.frags && a.isHltv == b.isHltv;
+    case PlayerTableModel::Time:
+        return a.time == b.time;
+    case PlayerTableModel::Ping:
+        return a.ping == b.ping;
+    case PlayerTableModel::Loss:
+        return a.loss == b.loss;
+    case PlayerTableModel::Address:
+        return a.address == b.address;
+    default:
+        return true;
+    }
+}
+
+} // namespace
+
 void PlayerTableModel::setPlayers(QList<PlayerRow> players) {
-    beginResetModel();
-    m_players = std::move(players);
-    endResetModel();
+    bool sameRows = players.size() == m_players.size();
+    for (qsizetype row = 0; sameRows && row < players.size(); ++row)
+        sameRows = players.at(row).userId == m_players.at(row).userId;
+    if (!sameRows) {
+        beginResetModel();
+        m_players = std::move(players);
+        endResetModel();
+        return;
+    }
+    // The same players as before: only the cells that changed are told of, so the view keeps
+    // its selection and scroll position and repaints only those.
+    const QList<PlayerRow> old = std::exchange(m_players, std::move(players));
+    for (int row = 0; row < int(m_players.size()); ++row) {
+        int first = -1;
+        int last = -1;
+        for (int column = 0; column < ColumnCount; ++column) {
+            if (sameCell(old.at(row), m_players.at(row), column))
+                continue;
+            if (first < 0)
+                first = column;
+            last = column;
+        }
+        if (first >= 0)
+            emit dataChanged(index(row, first), index(row, last), {Qt::DisplayRole, SortRole});
+    }
 }
 
 int PlayerTableModel::rowOfUser(int userId) const {
