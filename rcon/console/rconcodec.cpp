@@ -97,7 +97,7 @@ bool IsPasswordRefusal(const QString &datagram) {
     return true;
 }
 
-QString DisplayText(const QString &latin1Text) {
+QString DisplayText(QStringView latin1Text) {
     bool plain = true;
     for (const QChar c : latin1Text) {
         if (c.unicode() >= 0x80) {
@@ -106,10 +106,10 @@ QString DisplayText(const QString &latin1Text) {
         }
     }
     if (plain)
-        return latin1Text;
+        return latin1Text.toString();
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString decoded = utf8.decode(latin1Text.toLatin1());
-    return utf8.hasError() ? latin1Text : decoded;
+    return utf8.hasError() ? latin1Text.toString() : decoded;
 }
 
 QString CleanReply(const QString &datagram) {

@@ -51,6 +51,6 @@ QString CleanReply(const QString &datagram);
 
 // Reply text as a person should read it. Servers send names in UTF-8: a reply whose bytes (one
 // per character here) form valid UTF-8 is decoded as UTF-8; any other stays Latin-1.
-QString DisplayText(const QString &latin1Text);
+QString DisplayText(QStringView latin1Text);
 
 } // namespace RconCodec

@@ -87,8 +87,14 @@ FrmPlayers::FrmPlayers(Program &program)
     connect(&m_refreshTimer, &QTimer::timeout, this, &FrmPlayers::requestStatus);
     connect(m_session, &RconSession::answered, this, &FrmPlayers::onAnswered);
     connect(m_session, &RconSession::failed, this, &FrmPlayers::onFailed);
-    if (FrmRcon *main = m_program.frmRcon())
+    if (FrmRcon *main = m_program.frmRcon()) {
         connect(main, &FrmRcon::connectionReset, this, &FrmPlayers::mainDisconnected);
+        // Connected again while the window is open: it picks up where it stopped.
+        connect(main, &FrmRcon::connectionConfirmed, this, [this] {
+            if (isVisible())
+                refresh();
+        });
+    }
 
     QSettings options(m_program.optionsFile(), QSettings::IniFormat);
     options.beginGroup(OptionsGroup);

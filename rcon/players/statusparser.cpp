@@ -1,7 +1,8 @@
 #include "rcon/players/statusparser.h"
 
+#include "rcon/console/rconcodec.h"
+
 #include <QRegularExpression>
-#include <QStringDecoder>
 
 namespace {
 
@@ -87,20 +88,7 @@ QString PlayerRow::ip() const {
 namespace StatusParser {
 
 QString displayText(QStringView bytes) {
-    bool plain = true;
-    for (const QChar c : bytes) {
-        if (c.unicode() >= 0x80) {
-            plain = false;
-            break;
-        }
-    }
-    if (plain)
-        return bytes.toString();
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes.toLatin1());
-    if (utf8.hasError())
-        return bytes.toString();
-    return text;
+    return RconCodec::DisplayText(bytes);
 }
 
 bool isComplete(QStringView text) {

@@ -503,6 +503,7 @@ void FrmRcon::handleDatagram(const QString &datagram) {
         ReceivedText = QStringLiteral("CConnected to ") + txtIP->text() + QStringLiteral("\r\n");
         output->LHost->setText(QStringLiteral("Connected to ") + txtIP->text() +
                                QStringLiteral("\r\n"));
+        emit connectionConfirmed();
         break;
     case RconCodec::ReplyKind::EmptyAcknowledgement:
         ReceivedText = QStringLiteral("tThe command as been received by the server . . .\r\n");

@@ -101,6 +101,8 @@ public:
 Q_SIGNALS:
     // The connection has been reset (disconnect, failure or ban).
     void connectionReset();
+    // The server confirmed a connection (its challenge arrived).
+    void connectionConfirmed();
 
 protected:
     void changeEvent(QEvent *event) override;

@@ -24,6 +24,9 @@ Platform::Answer QtPlatform::messageBox(QWidget *parent, Icon icon, Buttons butt
         icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::Information,
         QString::fromLatin1(talvero::ProductName), text,
         buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    // Messages may carry what a server or a player wrote; it is shown as written, never as
+    // markup.
+    box->setTextFormat(Qt::PlainText);
     const int result = box->exec();
     delete box.data();
     if (buttons == Buttons::Ok)

@@ -255,8 +255,11 @@ private Q_SLOTS:
         QTest::keyClick(f.players, Qt::Key_F5);
         QVERIFY(f.players->session()->isIdle());
 
-        // A wrong password: one refusal, then no more asking.
+        // Connected again, the open window picks up by itself.
         QVERIFY(f.connectMain());
+        QTRY_VERIFY(f.players->isRefreshing());
+
+        // A wrong password: one refusal, then no more asking.
         QVERIFY(f.openPlayers());
         f.main->txtPassword->setText(QStringLiteral("wrong"));
         QTest::keyClick(f.players, Qt::Key_F5);
