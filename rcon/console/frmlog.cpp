@@ -1,5 +1,7 @@
 #include "rcon/console/frmlog.h"
 
+#include "rcon/console/findbar.h"
+#include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/shell/fonts.h"
 #include "rcon/shell/frmrcon.h"
@@ -72,6 +74,14 @@ FrmLog::FrmLog(Program &program)
         connect(shortcut, &QShortcut::activated, this,
                 [this, step = step] { resize((size() + step).expandedTo(minimumSize())); });
     }
+
+    findBar = new FindBar(TxtGet, this);
+    layout->addWidget(findBar);
+    TxtGet->setToolTip(FindBar::keysHelp());
+    TxtGet->setWhatsThis(FindBar::keysHelp());
+    setWhatsThis(FindBar::keysHelp());
+    // Whatever the pane holds after it was emptied is new to the log.
+    connect(TxtGet, &OutputPane::emptied, this, [this] { m_program.ConsoleLog().paneEmptied(); });
 
     Label->installEventFilter(this);
     LHost->installEventFilter(this);

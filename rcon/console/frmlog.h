@@ -3,6 +3,7 @@
 #include <QPoint>
 #include <QWidget>
 
+class FindBar;
 class OutputPane;
 class Program;
 class QLabel;
@@ -25,6 +26,8 @@ public:
 
     static constexpr QSize DesignedSize{468, 270};
     static constexpr int SizeStep = 16; // pixels per key press when resizing from the keyboard
+    // Finding and copying in the pane (Ctrl+F, Ctrl+C, Ctrl+Shift+C, Ctrl+L).
+    FindBar *findBar = nullptr;
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;

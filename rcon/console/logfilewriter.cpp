@@ -2,6 +2,8 @@
 
 #include <QStringView>
 
+#include <cstdlib>
+
 namespace {
 
 constexpr quint64 HashStart = 14695981039346656037ULL;
@@ -103,6 +105,40 @@ QString LogFileWriter::errorString() const {
     if (m_path.isEmpty())
         return QStringLiteral("the log was never opened");
     return m_file.errorString();
+}
+
+QString LogFileWriter::connectionLine(const QString &host, int port, const QDateTime &when) {
+    const int offset = when.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    const QString zone = QStringLiteral("%1%2%3")
+                             .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                             .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+                             .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    const QString server = host.contains(QLatin1Char(':'))
+                               ? QStringLiteral("[%1]:%2").arg(host).arg(port)
+                               : QStringLiteral("%1:%2").arg(host).arg(port);
+    return QStringLiteral("=== %1 %2 %3 ===")
+        .arg(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), zone, server);
+}
+
+bool LogFileWriter::beginConnection(const QString &host, int port, const QDateTime &when) {
+    if (!m_file.isOpen())
+        return false;
+    // The log always ends with a complete line, except when something else wrote to it.
+    QByteArray bytes = fileEndsOpenLine() ? QByteArray("\n") : QByteArray();
+    // A host typed with a line break would forge a line of its own.
+    QString line = connectionLine(host, port, when);
+    line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    bytes += line.toUtf8() + '\n';
+    return m_file.write(bytes) == bytes.size() && m_file.flush();
+}
+
+void LogFileWriter::paneEmptied() {
+    m_consumed = 0;
+    m_hash = HashStart;
+    m_lastChar = QChar();
+    m_afterCr = false;
+    m_breakAhead = false;
 }
 
 // The pane lived on through a repeated connect when it still starts with everything written

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QChar>
+#include <QDateTime>
 #include <QFile>
 #include <QString>
 
@@ -22,6 +23,14 @@ public:
     // The file last opened, and why the last open or write failed, in the system's words.
     const QString &path() const { return m_path; }
     QString errorString() const;
+
+    // Each connection's block begins with one line saying when and to which server:
+    // "=== 2026-12-07 21:14:03 +0100 127.0.0.1:27015 ===".
+    bool beginConnection(const QString &host, int port,
+                         const QDateTime &when = QDateTime::currentDateTime());
+    static QString connectionLine(const QString &host, int port, const QDateTime &when);
+    // The pane was emptied (by the user, or by a disconnect): whatever it holds next is new.
+    void paneEmptied();
 
 private:
     bool paneContinues(const QString &paneText) const;

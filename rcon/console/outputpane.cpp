@@ -7,6 +7,9 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextLayout>
+
+#include <algorithm>
 
 OutputPane::OutputPane(QWidget *parent)
     : QPlainTextEdit(parent) {
@@ -32,6 +35,13 @@ OutputPane::OutputPane(QWidget *parent)
 void OutputPane::appendText(const QString &text) {
     if (text.isEmpty())
         return;
+    const bool onlyBreaks = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+    });
+    if (!onlyBreaks) {
+        m_replyFrom = m_text.size();
+        m_replyTo = m_replyFrom + text.size();
+    }
     m_text += text;
     // The pane's own caret stands at the end and moves on with text inserted there; placing it
     // again after every reply would cost more than the insertion itself.
@@ -39,12 +49,46 @@ void OutputPane::appendText(const QString &text) {
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text, m_white);
     holdCaretAtEnd();
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    if (m_following)
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
 void OutputPane::clearText() {
     m_text.clear();
+    m_replyFrom = m_replyTo = 0;
     clear();
+    Q_EMIT emptied();
+}
+
+QString OutputPane::newestReply() const {
+    QString reply = m_text.mid(m_replyFrom, m_replyTo - m_replyFrom);
+    reply.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    while (reply.endsWith(QLatin1Char('\n')))
+        reply.chop(1);
+    return reply;
+}
+
+void OutputPane::setFollowing(bool following) {
+    m_following = following;
+    if (following)
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void OutputPane::showPosition(int position) {
+    // The vertical scroll bar counts layout lines: find the line that holds the position and
+    // put it in the middle of the view.
+    const QTextBlock block = document()->findBlock(position);
+    if (!block.isValid())
+        return;
+    int line = block.firstLineNumber();
+    if (const QTextLayout *layout = block.layout(); layout && layout->lineCount() > 0) {
+        const QTextLine inBlock = layout->lineForTextPosition(position - block.position());
+        if (inBlock.isValid())
+            line += inBlock.lineNumber();
+    }
+    const int visibleLines =
+        std::max(1, viewport()->height() / std::max(1, fontMetrics().lineSpacing()));
+    verticalScrollBar()->setValue(std::max(0, line - visibleLines / 2));
 }
 
 void OutputPane::holdCaretAtEnd() {

@@ -20,11 +20,20 @@ public:
     void clearText();
     // The pane's whole text, exactly as inserted since it was last emptied.
     const QString &text() const { return m_text; }
+    // The newest reply: the last text inserted that was more than a line break.
+    QString newestReply() const;
+    // While off, new text does not scroll the pane to its end (the user is looking at a found
+    // line); turning it on again scrolls to the end.
+    void setFollowing(bool following);
+    // Scrolls the given position of the text into view, leaving the caret at the end.
+    void showPosition(int position);
 
 Q_SIGNALS:
     // A mouse button went down in the pane (Qt button bits).
     void mousePressed(Qt::MouseButtons buttons, const QPoint &globalPos);
     void mouseReleased(Qt::MouseButtons buttons);
+    // The pane was emptied.
+    void emptied();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -38,6 +47,9 @@ private:
     void holdCaretAtEnd();
 
     QString m_text;
+    qsizetype m_replyFrom = 0;
+    qsizetype m_replyTo = 0;
+    bool m_following = true;
     QTextCharFormat m_white;
     bool m_moving = false;
 };

@@ -1,5 +1,6 @@
 #include "rcon/shell/frmrcon.h"
 
+#include "rcon/console/consolecomforts.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
@@ -88,6 +89,8 @@ FrmRcon::FrmRcon(Program &program)
 
     buildFields();
     buildMenus();
+    comforts =
+        new ConsoleComforts(m_program.userStateDir(), txtIP, txtPort, txtSend, TxtSendAdmin, this);
 
     wsk = new RconSocket(this);
     connect(wsk, &RconSocket::dataArrival, this, &FrmRcon::wskDataArrival);
@@ -196,8 +199,10 @@ void FrmRcon::buildFields() {
     connect(CmdClose, &XpButton::Click, this, [this] { m_program.ExitProgram(); });
     connect(CmdSettings, &XpButton::Click, this, &FrmRcon::showProperties);
     connect(CmdTray, &XpButton::Click, this, &FrmRcon::sendToTray);
-    connect(CmdSend, &XpButton::Click, this,
-            [this] { m_program.SendRconCommand(txtSend->text()); });
+    connect(CmdSend, &XpButton::Click, this, [this] {
+        comforts->consoleCommandSent(txtSend->text());
+        m_program.SendRconCommand(txtSend->text());
+    });
     connect(CmdSendAdmin, &XpButton::Click, this, &FrmRcon::sendAdminCommand);
     connect(txtSend, &QLineEdit::textChanged, this,
             [this](const QString &text) { CmdSend->setEnabled(!text.isEmpty()); });
@@ -425,6 +430,10 @@ void FrmRcon::ConnectToServer() {
         !wsk->bind(wsk->localPort()))
         return connectionError();
 
+    // The log's block for this connection begins with when and to which server.
+    if (m_program.LogToFile)
+        m_program.ConsoleLog().beginConnection(txtIP->text(), ServerPort);
+
     const quint64 resetsBefore = m_resets;
     m_program.RequestChallenge();
     // The challenge request lets events run: a socket error handled then has already reset
@@ -503,6 +512,7 @@ void FrmRcon::handleDatagram(const QString &datagram) {
         ReceivedText = QStringLiteral("CConnected to ") + txtIP->text() + QStringLiteral("\r\n");
         output->LHost->setText(QStringLiteral("Connected to ") + txtIP->text() +
                                QStringLiteral("\r\n"));
+        comforts->serverConfirmed(txtIP->text(), ServerPort);
         emit connectionConfirmed();
         break;
     case RconCodec::ReplyKind::EmptyAcknowledgement:
@@ -531,6 +541,7 @@ void FrmRcon::handleDatagram(const QString &datagram) {
     }
     ReplyText = RconCodec::DisplayText(RconCodec::CleanReply(ReceivedText));
     m_program.AppendOutput(ReplyText);
+    comforts->replyShown(ReplyText);
     if (m_program.LogToFile) {
         LogFileWriter &log = m_program.ConsoleLog();
         if (!log.WriteLog(output->TxtGet->text()))
@@ -568,8 +579,10 @@ bool FrmRcon::eventFilter(QObject *watched, QEvent *event) {
         auto *key = static_cast<QKeyEvent *>(event);
         // Only an Enter that went down here too: the release of the Enter that connected
         // (pressed in the password field) lands here once the focus has moved.
-        if (isEnterKey(key) && !key->isAutoRepeat() && std::exchange(m_enterDownInSend, false))
+        if (isEnterKey(key) && !key->isAutoRepeat() && std::exchange(m_enterDownInSend, false)) {
+            comforts->consoleCommandSent(txtSend->text());
             m_program.SendRconCommand(txtSend->text());
+        }
     } else if (watched == txtSend && event->type() == QEvent::FocusOut) {
         m_enterDownInSend = false;
     } else if (watched == TxtSendAdmin && event->type() == QEvent::KeyPress) {
@@ -582,6 +595,7 @@ bool FrmRcon::eventFilter(QObject *watched, QEvent *event) {
 void FrmRcon::sendAdminCommand() {
     if (TxtSendAdmin->text().isEmpty())
         return;
+    comforts->adminCommandSent(TxtSendAdmin->text());
     wsk->sendData(RconCodec::BuildAdminDatagram(m_program.ChallengeText, txtPassword->text(),
                                                 TxtSendAdmin->text()));
     TxtSendAdmin->clear();

@@ -4,6 +4,7 @@
 
 #include <array>
 
+class ConsoleComforts;
 class LogFileWriter;
 class LongTimer;
 class Program;
@@ -63,6 +64,8 @@ public:
     LongTimer *TimerX1 = nullptr;
     LongTimer *TimerX2 = nullptr;
     TrayIcon *Tray = nullptr;
+    // History, completion and recent servers in the fields.
+    ConsoleComforts *comforts = nullptr;
 
     QMenu *MnuCommands = nullptr;
     QMenu *MnuOptions = nullptr;

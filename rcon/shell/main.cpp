@@ -31,6 +31,8 @@ int main(int argc, char *argv[]) {
 
     const QString programDir = QCoreApplication::applicationDirPath();
     Program program(programDir, talvero::UserFiles::prepare(programDir), optionsFile, platform);
+    // Command history, learned names and recent servers: the user's own data folder.
+    program.setUserStateDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     program.setInstanceClaim(&instance);
     program.startWithSplash();
     return QApplication::exec();

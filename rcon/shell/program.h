@@ -48,6 +48,10 @@ public:
     const QString &optionsFile() const { return m_optionsFile; }
     Platform &platform() const { return m_platform; }
     ControlHost &controls() const { return *m_controls; }
+    // Where the user's own state lies (command history, learned names, recent servers); empty
+    // keeps it for the session only. Set before the main window loads.
+    void setUserStateDir(const QString &dir) { m_userStateDir = dir; }
+    const QString &userStateDir() const { return m_userStateDir; }
     SettingsStore &settings() const { return *m_settings; }
 
     // Plays one of the program's sounds ("welcome.wav", ...) from the program folder.
@@ -132,6 +136,7 @@ private:
     QString m_programDir;
     QString m_dataDir;
     QString m_optionsFile;
+    QString m_userStateDir;
     Platform &m_platform;
     std::unique_ptr<ControlHost> m_controls;
     std::unique_ptr<SettingsStore> m_settings;

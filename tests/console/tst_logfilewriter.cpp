@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QTest>
+#include <QTimeZone>
 
 namespace {
 
@@ -61,6 +62,28 @@ private Q_SLOTS:
         pane.reply("");
         pane.reply("four");
         QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("one\ntwo\n\nfour\n"));
+    }
+
+    // Ctrl+L empties the pane in the middle of a connection, with no new OpenLog: what the pane
+    // holds next is new, even where it reads like the old start.
+    void paneClearedByTheUserIsLoggedWhole() {
+        ProgramFolder folder;
+        LogFileWriter log;
+        QVERIFY(log.OpenLog(folder.filePath("rcon_log.txt")));
+        QVERIFY(
+            log.beginConnection(QStringLiteral("10.0.0.1"), 27015,
+                                QDateTime(QDate(2026, 12, 7), QTime(21, 14, 3), QTimeZone(3600))));
+        Pane pane(log);
+        pane.reply("ok");
+        pane.empty();
+        log.paneEmptied();
+        pane.reply("ok!");
+        QCOMPARE(folder.readFile("rcon_log.txt"),
+                 QByteArray("=== 2026-12-07 21:14:03 +0100 10.0.0.1:27015 ===\nok\nok!\n"));
+        QCOMPARE(LogFileWriter::connectionLine(
+                     QStringLiteral("::1"), 27016,
+                     QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), QTimeZone(-16200))),
+                 QStringLiteral("=== 2026-01-02 03:04:05 -0430 [::1]:27016 ==="));
     }
 
     void paneEmptiedBetweenConnectionsLosesAndRepeatsNothing() {

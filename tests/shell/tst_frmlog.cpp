@@ -1,5 +1,6 @@
 // The output window: the pane keeps its caret at the end, a right click opens the main
 // window's menus, and the borderless window can be dragged by its background and labels.
+#include "rcon/console/findbar.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/shell/fonts.h"
@@ -10,10 +11,13 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSizeGrip>
+#include <QScrollBar>
 #include <QTest>
 
 class TestFrmLog : public QObject {
@@ -133,6 +137,81 @@ private Q_SLOTS:
         f.log->LHost->setText(QStringLiteral("Connected to 127.0.0.1\r\n"));
         QVERIFY(
             status->text(QAccessible::Name).startsWith(QStringLiteral("Connected to 127.0.0.1")));
+    }
+
+    void copyKeysPutTheOutputOnTheClipboard() {
+        Fixture f;
+        OutputPane *pane = f.log->TxtGet;
+        pane->appendText(QStringLiteral("first reply\nwith two lines"));
+        pane->appendText(QStringLiteral("\r\n"));
+        pane->appendText(QStringLiteral("player \"Bob\" STEAM_0:1:42\n"));
+        pane->appendText(QStringLiteral("\r\n"));
+        pane->setFocus();
+        QTest::keyClick(pane, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("first reply\nwith two lines\nplayer \"Bob\" STEAM_0:1:42\n\n"));
+        QTest::keyClick(pane, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("player \"Bob\" STEAM_0:1:42"));
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(pane, Qt::Key_Insert, Qt::ControlModifier);
+        QVERIFY(QGuiApplication::clipboard()->text().startsWith(QStringLiteral("first reply")));
+
+        // Ctrl+L empties the pane.
+        QTest::keyClick(pane, Qt::Key_L, Qt::ControlModifier);
+        QCOMPARE(pane->text(), QString());
+        QCOMPARE(pane->toPlainText(), QString());
+    }
+
+    void findHighlightsStepsAndCopiesTheLine() {
+        Fixture f;
+        OutputPane *pane = f.log->TxtGet;
+        for (int i = 0; i < 60; ++i)
+            pane->appendText(QStringLiteral("# %1 \"player%1\" STEAM_0:0:%1 %2\r\n")
+                                 .arg(i)
+                                 .arg(i % 20 == 7 ? QStringLiteral("needle") : QString()));
+        const int end = pane->document()->characterCount() - 1;
+        f.log->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.log));
+        pane->setFocus();
+        QTest::keyClick(pane, Qt::Key_F, Qt::ControlModifier);
+        FindBar *bar = f.log->findBar;
+        QVERIFY(bar->isVisible());
+        QVERIFY(bar->txtFind->hasFocus());
+        QTest::keyClicks(bar->txtFind, QStringLiteral("NEEDLE"));
+        // All three are highlighted; the newest is the current one and is scrolled to.
+        QCOMPARE(bar->LCount->text(), QStringLiteral("3 of 3"));
+        QCOMPARE(pane->extraSelections().size(), 3);
+        QCOMPARE(pane->textCursor().position(), end);
+        QVERIFY(!pane->textCursor().hasSelection());
+
+        QTest::keyClick(bar->txtFind, Qt::Key_Return);
+        QCOMPARE(bar->LCount->text(), QStringLiteral("1 of 3"));
+        const int top = pane->verticalScrollBar()->value();
+        QVERIFY(top < pane->verticalScrollBar()->maximum());
+        QTest::keyClick(bar->txtFind, Qt::Key_F3);
+        QCOMPARE(bar->LCount->text(), QStringLiteral("2 of 3"));
+        QTest::keyClick(bar->txtFind, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClick(bar->txtFind, Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(bar->LCount->text(), QStringLiteral("3 of 3"));
+        QTest::keyClick(bar->txtFind, Qt::Key_Return);
+        QTest::keyClick(bar->txtFind, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(),
+                 QStringLiteral("# 7 \"player7\" STEAM_0:0:7 needle"));
+        QCOMPARE(pane->textCursor().position(), end);
+        QVERIFY(!pane->textCursor().hasSelection());
+
+        // A reply arriving meanwhile does not pull the view away from the match.
+        pane->appendText(QStringLiteral("late needle"));
+        QCOMPARE(pane->verticalScrollBar()->value(), top);
+        QTRY_COMPARE(bar->LCount->text(), QStringLiteral("1 of 4"));
+
+        // Escape closes the bar; the pane follows the newest line again.
+        QTest::keyClick(bar->txtFind, Qt::Key_Escape);
+        QVERIFY(!bar->isVisible());
+        QVERIFY(pane->extraSelections().isEmpty());
+        QCOMPARE(pane->verticalScrollBar()->value(), pane->verticalScrollBar()->maximum());
+        QVERIFY(pane->toolTip().contains(QStringLiteral("Ctrl+Shift+C")));
     }
 
     void dragByBackgroundAndLabels() {

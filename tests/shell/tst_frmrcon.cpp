@@ -29,6 +29,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
@@ -612,11 +613,18 @@ private Q_SLOTS:
                 click(f.main->cmddisconnect);
             }
         }
-        const QByteArray log = f.folder.readFile(QStringLiteral("rcon_log.txt"));
+        // Each connection's block begins with when and to which server.
+        QString log = QString::fromUtf8(f.folder.readFile(QStringLiteral("rcon_log.txt")));
+        log.replace(
+            QRegularExpression(QStringLiteral("^=== \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d "
+                                              "[+-]\\d{4} 127\\.0\\.0\\.1:%1 ===$")
+                                   .arg(f.server.port()),
+                               QRegularExpression::MultilineOption),
+            QStringLiteral("=== connection ==="));
         QByteArray expected;
         for (int run = 0; run < 2; ++run) {
             for (int connection = 0; connection < 2; ++connection) {
-                expected += "Connected to 127.0.0.1\n\n";
+                expected += "=== connection ===\nConnected to 127.0.0.1\n\n";
                 expected += QStringLiteral("run %1 connection %2 a\n\n")
                                 .arg(run)
                                 .arg(connection)
@@ -626,7 +634,7 @@ private Q_SLOTS:
                     QStringLiteral("run %1 connection %2 b\n").arg(run).arg(connection).toLatin1();
             }
         }
-        QCOMPARE(log, expected);
+        QCOMPARE(log.toUtf8(), expected);
     }
 
     void sendToTrayWithoutNotificationAreaMinimises() {
