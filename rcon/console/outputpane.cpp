@@ -45,10 +45,23 @@ void OutputPane::appendText(const QString &text) {
     m_text += text;
     // The pane's own caret stands at the end and moves on with text inserted there; placing it
     // again after every reply would cost more than the insertion itself.
+    // Inside an edit block, placing the cursor and inserting leave the lines' layout to the
+    // next paint: laying out the last line at once can make the document rescan every line
+    // for the widest one, which costs the whole pane on every reply while the window is
+    // hidden.
     QTextCursor cursor(document());
+    cursor.beginEditBlock();
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text, m_white);
+    cursor.endEditBlock();
     holdCaretAtEnd();
+    // A hidden pane (the windows in the notification area) follows when it is shown again.
+    if (m_following && isVisible())
+        verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void OutputPane::showEvent(QShowEvent *event) {
+    QPlainTextEdit::showEvent(event);
     if (m_following)
         verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }

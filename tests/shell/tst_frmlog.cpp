@@ -214,6 +214,19 @@ private Q_SLOTS:
         QVERIFY(pane->toolTip().contains(QStringLiteral("Ctrl+Shift+C")));
     }
 
+    // Replies that arrive while the windows sit in the notification area are there, newest
+    // line in view, when the window comes back.
+    void hiddenPaneFollowsWhenShownAgain() {
+        Fixture f;
+        OutputPane *pane = f.log->TxtGet;
+        f.log->hide();
+        for (int i = 0; i < 200; ++i)
+            pane->appendText(QStringLiteral("line %1\r\n").arg(i));
+        f.log->show();
+        QVERIFY(pane->verticalScrollBar()->maximum() > 0);
+        QTRY_COMPARE(pane->verticalScrollBar()->value(), pane->verticalScrollBar()->maximum());
+    }
+
     void dragByBackgroundAndLabels() {
         Fixture f;
         for (QWidget *handle : {static_cast<QWidget *>(f.log), static_cast<QWidget *>(f.log->LHost),
