@@ -16,8 +16,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QSizeGrip>
 #include <QScrollBar>
+#include <QSizeGrip>
 #include <QTest>
 
 class TestFrmLog : public QObject {

@@ -27,9 +27,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSettings>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
