@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QToolButton>
 
@@ -232,6 +233,25 @@ bool FindBar::paneKey(QKeyEvent *event) {
     }
     if (!isVisible())
         return false;
+    // While a found line is shown, the movement keys scroll the view: the caret stays at the
+    // end, and following it there would lose the line.
+    QScrollBar *bar = m_pane->verticalScrollBar();
+    const std::pair<int, QAbstractSlider::SliderAction> scrolls[] = {
+        {Qt::Key_Up, QAbstractSlider::SliderSingleStepSub},
+        {Qt::Key_Down, QAbstractSlider::SliderSingleStepAdd},
+        {Qt::Key_PageUp, QAbstractSlider::SliderPageStepSub},
+        {Qt::Key_PageDown, QAbstractSlider::SliderPageStepAdd},
+        {Qt::Key_Home, QAbstractSlider::SliderToMinimum},
+        {Qt::Key_End, QAbstractSlider::SliderToMaximum},
+    };
+    for (const auto &[scrollKey, action] : scrolls) {
+        if (key == scrollKey && (mods & ~Qt::ShiftModifier) == Qt::NoModifier) {
+            bar->triggerAction(action);
+            return true;
+        }
+    }
+    if (key == Qt::Key_Left || key == Qt::Key_Right)
+        return true;
     return barKey(event);
 }
 

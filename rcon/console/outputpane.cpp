@@ -113,7 +113,11 @@ void OutputPane::holdCaretAtEnd() {
     m_moving = true;
     cursor.clearSelection();
     cursor.movePosition(QTextCursor::End);
+    // Placing the caret scrolls to it; while the user looks at a found line, the view stays.
+    const int top = verticalScrollBar()->value();
     setTextCursor(cursor);
+    if (!m_following)
+        verticalScrollBar()->setValue(top);
     m_moving = false;
 }
 

@@ -201,9 +201,13 @@ private Q_SLOTS:
         QCOMPARE(pane->textCursor().position(), end);
         QVERIFY(!pane->textCursor().hasSelection());
 
-        // A reply arriving meanwhile does not pull the view away from the match.
+        // Neither a reply arriving meanwhile nor an arrow key pulls the view away.
         pane->appendText(QStringLiteral("late needle"));
+        QTest::keyClick(pane, Qt::Key_Left);
         QCOMPARE(pane->verticalScrollBar()->value(), top);
+        QTest::keyClick(pane, Qt::Key_Down);
+        QCOMPARE(pane->verticalScrollBar()->value(), top + 1);
+        QCOMPARE(pane->textCursor().position(), pane->document()->characterCount() - 1);
         QTRY_COMPARE(bar->LCount->text(), QStringLiteral("1 of 4"));
 
         // Escape closes the bar; the pane follows the newest line again.
