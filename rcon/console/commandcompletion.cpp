@@ -105,8 +105,12 @@ void CommandCompletion::learnFromReply(const QString &reply) {
         }
         rest = rest.mid(end + 1);
     }
-    if (!m_pendingNames.isEmpty() && m_listing == Listing::None)
-        finishListing();
+    // Outside a listing an unfinished line is nobody's: it must not run into the next heading.
+    if (m_listing == Listing::None) {
+        m_partialLine.clear();
+        if (!m_pendingNames.isEmpty())
+            finishListing();
+    }
 }
 
 void CommandCompletion::takeLine(QStringView line) {
