@@ -571,20 +571,12 @@ void FrmRcon::wskError() {
 }
 
 bool FrmRcon::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == txtSend && event->type() == QEvent::KeyPress) {
+    if (watched == txtSend && event->type() == QEvent::KeyRelease) {
         auto *key = static_cast<QKeyEvent *>(event);
-        if (isEnterKey(key) && !key->isAutoRepeat())
-            m_enterDownInSend = true;
-    } else if (watched == txtSend && event->type() == QEvent::KeyRelease) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        // Only an Enter that went down here too: the release of the Enter that connected
-        // (pressed in the password field) lands here once the focus has moved.
-        if (isEnterKey(key) && !key->isAutoRepeat() && std::exchange(m_enterDownInSend, false)) {
+        if (isEnterKey(key) && !key->isAutoRepeat()) {
             comforts->consoleCommandSent(txtSend->text());
             m_program.SendRconCommand(txtSend->text());
         }
-    } else if (watched == txtSend && event->type() == QEvent::FocusOut) {
-        m_enterDownInSend = false;
     } else if (watched == TxtSendAdmin && event->type() == QEvent::KeyPress) {
         if (isEnterKey(static_cast<QKeyEvent *>(event)))
             sendAdminCommand();

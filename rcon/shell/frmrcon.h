@@ -131,8 +131,6 @@ private:
     Program &m_program;
     // Counts resets, so a connect can tell that one happened while it let events run.
     quint64 m_resets = 0;
-    // Enter went down in the console line (it sends when Enter comes up again).
-    bool m_enterDownInSend = false;
     // The output window was hidden because this window was minimised.
     bool m_outputHiddenWithMe = false;
 };

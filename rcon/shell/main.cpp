@@ -31,8 +31,9 @@ int main(int argc, char *argv[]) {
 
     const QString programDir = QCoreApplication::applicationDirPath();
     Program program(programDir, talvero::UserFiles::prepare(programDir), optionsFile, platform);
-    // Command history, learned names and recent servers: the user's own data folder.
-    program.setUserStateDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    // Command history, learned names and recent servers: the user's own data folder, the one
+    // an installed copy keeps its settings, passwords and log in.
+    program.setUserStateDir(talvero::UserFiles::perUserFolder());
     program.setInstanceClaim(&instance);
     program.startWithSplash();
     return QApplication::exec();

@@ -157,6 +157,13 @@ private Q_SLOTS:
         QVERIFY(f.send(f.main->txtSend, QStringLiteral("echo after")));
         QCOMPARE(f.server.executedCommands().mid(sent),
                  QStringList({QStringLiteral("echo after")}));
+        // With the list open and nothing chosen, one Enter sends the line as typed.
+        QTest::keyClicks(f.main->txtSend, QStringLiteral("sv_setting_12"));
+        QTRY_VERIFY(completer->popup()->isVisible());
+        QTest::keyPress(completer->popup(), Qt::Key_Return);
+        QTest::keyRelease(f.main->txtSend, Qt::Key_Return);
+        QCOMPARE(f.main->txtSend->text(), QString());
+        QTRY_COMPARE(f.server.executedCommands().last(), QStringLiteral("sv_setting_12"));
 
         // Kept for this server across a restart; another server does not get them.
         f.start();
