@@ -9,7 +9,6 @@
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 
 #include <benchmark/benchmark.h>
@@ -76,13 +75,3 @@ void BM_ReplyPathWithLog(benchmark::State &state) {
 }
 BENCHMARK(BM_ReplyPathWithLog)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 } // namespace
-
-int main(int argc, char **argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
