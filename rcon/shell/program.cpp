@@ -143,12 +143,22 @@ void Program::placeSideBySide(QWidget *main, QWidget *output) {
     output->move(topLeft + outputOffset);
 }
 
-FrmRcon *Program::frmRcon() {
-    if (!m_frmRcon && !m_ending) {
-        m_frmRcon = new FrmRcon(*this);
-        m_frmRcon->load();
+namespace {
+// A window is created and loaded on its first reference, never again once the program ends.
+// Its load may unload it again (a damaged settings file ends the program), so the slot is
+// read afresh afterwards.
+template <typename Window, typename... Args>
+Window *loadOnce(QPointer<Window> &slot, bool ending, Program &program, Args... args) {
+    if (!slot && !ending) {
+        slot = new Window(program, args...);
+        slot->load();
     }
-    return m_frmRcon;
+    return slot;
+}
+} // namespace
+
+FrmRcon *Program::frmRcon() {
+    return loadOnce(m_frmRcon, m_ending, *this);
 }
 
 FrmLog *Program::frmLog() {
@@ -158,11 +168,7 @@ FrmLog *Program::frmLog() {
 }
 
 FrmSetRcon *Program::frmSetRcon() {
-    if (!m_frmSetRcon && !m_ending) {
-        m_frmSetRcon = new FrmSetRcon(*this);
-        m_frmSetRcon->load();
-    }
-    return m_frmSetRcon;
+    return loadOnce(m_frmSetRcon, m_ending, *this);
 }
 
 bool Program::isFrmSetRconLoaded() const {
@@ -177,11 +183,7 @@ void Program::frmSetRconUnloaded() {
 }
 
 FrmSplash *Program::frmSplash() {
-    if (!m_frmSplash && !m_ending) {
-        m_frmSplash = new FrmSplash(*this);
-        m_frmSplash->load();
-    }
-    return m_frmSplash;
+    return loadOnce(m_frmSplash, m_ending, *this);
 }
 
 FrmSplash *Program::loadedSplash() const {
@@ -189,26 +191,20 @@ FrmSplash *Program::loadedSplash() const {
 }
 
 FrmFirst *Program::frmFirst() {
-    if (!m_frmFirst && !m_ending) {
-        m_frmFirst = new FrmFirst(*this);
-        m_frmFirst->load();
-    }
-    return m_frmFirst;
+    return loadOnce(m_frmFirst, m_ending, *this);
 }
 
 FrmPassEnter *Program::frmPassEnter() {
-    if (!m_frmPassEnter && !m_ending) {
-        m_frmPassEnter = new FrmPassEnter(*this, frmRcon());
-        m_frmPassEnter->load();
-    }
+    // Owned by the main window, which is referenced (and so loaded) only when this one is.
+    if (!m_frmPassEnter && !m_ending)
+        return loadOnce(m_frmPassEnter, m_ending, *this, frmRcon());
     return m_frmPassEnter;
 }
 
 FrmPass *Program::frmPass() {
-    if (!m_frmPass && !m_ending) {
-        m_frmPass = new FrmPass(*this, frmRcon());
-        m_frmPass->load();
-    }
+    // Owned by the main window, which is referenced (and so loaded) only when this one is.
+    if (!m_frmPass && !m_ending)
+        return loadOnce(m_frmPass, m_ending, *this, frmRcon());
     return m_frmPass;
 }
 
