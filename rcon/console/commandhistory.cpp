@@ -16,6 +16,20 @@ CommandHistory::CommandHistory(QString file)
     }
     if (m_entries.size() > MaxKept)
         m_entries.remove(0, m_entries.size() - MaxKept);
+    m_saveSoon.setSingleShot(true);
+    m_saveSoon.setInterval(1000);
+    m_saveSoon.callOnTimeout([this] { save(); });
+}
+
+CommandHistory::~CommandHistory() {
+    flush();
+}
+
+void CommandHistory::flush() {
+    if (m_saveSoon.isActive()) {
+        m_saveSoon.stop();
+        save();
+    }
 }
 
 bool CommandHistory::namesPassword(const QString &command) {
@@ -42,7 +56,7 @@ void CommandHistory::add(const QString &command) {
     if (m_entries.size() > MaxKept)
         m_entries.removeFirst();
     if (!sessionOnly)
-        save();
+        m_saveSoon.start();
 }
 
 QStringList CommandHistory::commands() const {

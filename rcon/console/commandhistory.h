@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <optional>
 
@@ -17,6 +18,10 @@ public:
 
     // file: where the history is kept across runs; empty keeps it for the session only.
     explicit CommandHistory(QString file = {});
+    // Whatever is still to be saved is saved.
+    ~CommandHistory();
+    CommandHistory(const CommandHistory &) = delete;
+    CommandHistory &operator=(const CommandHistory &) = delete;
 
     // A command sent from the line. The same command twice in a row is kept once.
     void add(const QString &command);
@@ -32,6 +37,8 @@ public:
     void resetStepping() { m_step = -1; }
 
     static bool namesPassword(const QString &command);
+    // Saves now what would otherwise reach the file a moment later.
+    void flush();
 
 private:
     struct Entry {
@@ -44,4 +51,7 @@ private:
     QList<Entry> m_entries; // oldest first
     int m_step = -1;        // -1: the typed line; 0: the newest command, ...
     QString m_typed;
+    // A command is on its way to the server before the disk is touched: the file is written a
+    // moment after the last command, once for a run of them.
+    QTimer m_saveSoon;
 };

@@ -75,6 +75,12 @@ ConsoleComforts::ConsoleComforts(const QString &stateDir, QLineEdit *ip, QLineEd
 }
 
 ConsoleComforts::~ConsoleComforts() {
+    flush();
+}
+
+void ConsoleComforts::flush() {
+    m_consoleHistory->flush();
+    m_adminHistory->flush();
     m_completion->flush();
 }
 

@@ -34,6 +34,8 @@ public:
     void serverConfirmed(const QString &host, int port);
     void replyShown(const QString &reply);
 
+    // Saves now what would otherwise reach the user's files a moment later.
+    void flush();
     CommandHistory &consoleHistory() const { return *m_consoleHistory; }
     CommandHistory &adminHistory() const { return *m_adminHistory; }
     CommandCompletion &completion() const { return *m_completion; }

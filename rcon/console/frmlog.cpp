@@ -4,6 +4,7 @@
 #include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/shell/fonts.h"
+#include "rcon/shell/framepacer.h"
 #include "rcon/shell/frmrcon.h"
 #include "rcon/shell/program.h"
 
@@ -32,6 +33,8 @@ FrmLog::FrmLog(Program &program)
     // It comes and goes with the main window, which keeps the keyboard.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAutoFillBackground(false);
+    // Replies can come faster than a screen shows them.
+    new FramePacer(this);
 
     Label = new QLabel(QStringLiteral("Talvero -"), this);
     Label->setObjectName(QStringLiteral("Label"));

@@ -14,6 +14,7 @@
 #include "rcon/settings/settingsstore.h"
 #include "rcon/shell/controlhost.h"
 #include "rcon/shell/fonts.h"
+#include "rcon/shell/framepacer.h"
 #include "rcon/shell/longtimer.h"
 #include "rcon/shell/platform.h"
 #include "rcon/shell/program.h"
@@ -85,6 +86,8 @@ FrmRcon::FrmRcon(Program &program)
     pal.setColor(QPalette::Window, QColor(0xEC, 0xE9, 0xD8));
     setPalette(pal);
     setAutoFillBackground(true);
+    // Typing, sending and the connection's state change it faster than a screen shows them.
+    new FramePacer(this);
     setFont(talvero::tahoma(8.25));
 
     buildFields();
@@ -199,10 +202,7 @@ void FrmRcon::buildFields() {
     connect(CmdClose, &XpButton::Click, this, [this] { m_program.ExitProgram(); });
     connect(CmdSettings, &XpButton::Click, this, &FrmRcon::showProperties);
     connect(CmdTray, &XpButton::Click, this, &FrmRcon::sendToTray);
-    connect(CmdSend, &XpButton::Click, this, [this] {
-        comforts->consoleCommandSent(txtSend->text());
-        m_program.SendRconCommand(txtSend->text());
-    });
+    connect(CmdSend, &XpButton::Click, this, [this] { sendConsoleCommand(); });
     connect(CmdSendAdmin, &XpButton::Click, this, &FrmRcon::sendAdminCommand);
     connect(txtSend, &QLineEdit::textChanged, this,
             [this](const QString &text) { CmdSend->setEnabled(!text.isEmpty()); });
@@ -573,10 +573,8 @@ void FrmRcon::wskError() {
 bool FrmRcon::eventFilter(QObject *watched, QEvent *event) {
     if (watched == txtSend && event->type() == QEvent::KeyRelease) {
         auto *key = static_cast<QKeyEvent *>(event);
-        if (isEnterKey(key) && !key->isAutoRepeat()) {
-            comforts->consoleCommandSent(txtSend->text());
-            m_program.SendRconCommand(txtSend->text());
-        }
+        if (isEnterKey(key) && !key->isAutoRepeat())
+            sendConsoleCommand();
     } else if (watched == TxtSendAdmin && event->type() == QEvent::KeyPress) {
         if (isEnterKey(static_cast<QKeyEvent *>(event)))
             sendAdminCommand();
@@ -584,13 +582,21 @@ bool FrmRcon::eventFilter(QObject *watched, QEvent *event) {
     return QWidget::eventFilter(watched, event);
 }
 
+void FrmRcon::sendConsoleCommand() {
+    // The command is on its way before anything else is done with it.
+    const QString command = txtSend->text();
+    m_program.SendRconCommand(command);
+    comforts->consoleCommandSent(command);
+}
+
 void FrmRcon::sendAdminCommand() {
-    if (TxtSendAdmin->text().isEmpty())
+    const QString command = TxtSendAdmin->text();
+    if (command.isEmpty())
         return;
-    comforts->adminCommandSent(TxtSendAdmin->text());
-    wsk->sendData(RconCodec::BuildAdminDatagram(m_program.ChallengeText, txtPassword->text(),
-                                                TxtSendAdmin->text()));
+    wsk->sendData(
+        RconCodec::BuildAdminDatagram(m_program.ChallengeText, txtPassword->text(), command));
     TxtSendAdmin->clear();
+    comforts->adminCommandSent(command);
 }
 
 void FrmRcon::sendCanned(const QString &command) {

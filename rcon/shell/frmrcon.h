@@ -120,6 +120,7 @@ private:
     void wskError();
     void logWriteError(const LogFileWriter &log);
     void connectionError();
+    void sendConsoleCommand();
     void sendAdminCommand();
     void sendCanned(const QString &command);
     void showProperties();

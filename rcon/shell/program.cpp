@@ -1,5 +1,6 @@
 #include "rcon/shell/program.h"
 
+#include "rcon/console/consolecomforts.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
@@ -323,10 +324,13 @@ void Program::leaveTheDesktop() {
     // returned): a window deleted under a running dialog would take the dialog, and the
     // handler that opened it, down with it. From here on the program has no windows; a window
     // closed now (the Properties dialog) no longer unloads itself.
+    // What the user's files are to hold is written before a new run can read them.
     if (m_placed && m_frmRcon && m_frmLog)
         WindowPlaces(m_optionsFile).save(m_frmRcon, m_frmLog);
-    if (m_frmRcon)
+    if (m_frmRcon) {
+        m_frmRcon->comforts->flush();
         m_frmRcon->Tray->setVisible(false);
+    }
     takeWindows();
     while (QWidget *popup = QApplication::activePopupWidget()) {
         popup->close();

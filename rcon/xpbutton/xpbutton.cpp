@@ -69,6 +69,14 @@ XpButton::XpButton(QWidget *parent)
     // Alt+letter shortcut, whose activation is caught in eventFilter() to click.
     m_label->setBuddy(this);
     m_label->installEventFilter(this);
+    // The caption's own colours in every palette group, so the style cannot put its own
+    // disabled text colour in place of the caption's grey. The label is disabled with the
+    // button and so takes the disabled group's colour by itself.
+    QPalette palette = m_label->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, QPalette::WindowText, EnabledCaption);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, DisabledCaption);
+    m_label->setPalette(palette);
 
     settle();
 }
@@ -293,14 +301,6 @@ void XpButton::showPicture(State state) {
 }
 
 void XpButton::settle() {
-    // One colour for every palette group, so the style cannot put its own disabled text
-    // colour in place of the caption's grey.
-    const QColor caption = isEnabled() ? EnabledCaption : DisabledCaption;
-    if (m_label->palette().color(QPalette::WindowText) != caption) {
-        QPalette palette = m_label->palette();
-        palette.setColor(QPalette::WindowText, caption);
-        m_label->setPalette(palette);
-    }
     if (!isEnabled())
         showPicture(State::Disabled);
     else if (m_heldKey != 0 || (m_captionButtons.testFlag(Qt::LeftButton) && m_pointerOverCaption))

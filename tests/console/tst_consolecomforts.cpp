@@ -103,6 +103,10 @@ private Q_SLOTS:
         QTRY_COMPARE(f.server.executedCommands().last(), QStringLiteral("echo one two"));
         QCOMPARE(f.step(f.main->TxtSendAdmin, Qt::Key_Up), QStringLiteral("say hello"));
 
+        // The file is written a moment after the last command, and at the latest when the
+        // program ends.
+        QTRY_VERIFY(QFile::exists(f.stateDir() + QStringLiteral("/history-adminmod")));
+        f.program.reset();
         const QByteArray stored = f.folder.readFile(QStringLiteral("state/history-console"));
         QVERIFY(!stored.contains("password"));
         const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |

@@ -13,12 +13,34 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSizeGrip>
 #include <QTest>
+
+namespace {
+// Counts the paints a widget receives.
+class PaintCounter : public QObject {
+public:
+    PaintCounter(QWidget *widget, int &paints)
+        : m_paints(paints) {
+        widget->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::Paint)
+            ++m_paints;
+        return false;
+    }
+
+private:
+    int &m_paints;
+};
+} // namespace
 
 class TestFrmLog : public QObject {
     Q_OBJECT
@@ -229,6 +251,29 @@ private Q_SLOTS:
         f.log->show();
         QVERIFY(pane->verticalScrollBar()->maximum() > 0);
         QTRY_COMPARE(pane->verticalScrollBar()->value(), pane->verticalScrollBar()->maximum());
+    }
+
+    // A flood of replies paints the window about once a frame, not once a reply, and the last
+    // reply of the flood is painted without anything else happening.
+    void floodIsPaintedOnceAFrameAndTheLastReplyShows() {
+        Fixture f;
+        OutputPane *pane = f.log->TxtGet;
+        QVERIFY(QTest::qWaitForWindowExposed(f.log));
+        int paints = 0;
+        PaintCounter counter(pane->viewport(), paints);
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < 300; ++i) {
+            pane->appendText(QStringLiteral("reply %1\r\n").arg(i));
+            QCoreApplication::processEvents();
+        }
+        const qint64 elapsed = clock.elapsed();
+        const int duringFlood = paints;
+        // 60 frames a second at most (with one at once and one for a partial frame); without
+        // pacing every turn of the loop above painted.
+        QVERIFY2(duringFlood <= elapsed / 16 + 2,
+                 qPrintable(QStringLiteral("%1 paints in %2 ms").arg(duringFlood).arg(elapsed)));
+        QTRY_VERIFY(paints > duringFlood);
     }
 
     void dragByBackgroundAndLabels() {

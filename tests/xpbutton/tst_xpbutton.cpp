@@ -362,6 +362,17 @@ void TestXpButton::disabledButtonIsGreyAndDeaf() {
     QCOMPARE(scene.button->currentPicture().toImage(), scene.picture(XpButton::State::Disabled));
     auto *label = scene.button->findChild<QLabel *>();
     QCOMPARE(label->palette().color(QPalette::Disabled, QPalette::WindowText), QColor(0x808080));
+    // The caption is painted grey, whatever disabled text colour the style has: its darkest
+    // pixel is the caption's grey, where the enabled caption's is near black.
+    const auto darkest = [label] {
+        const QImage image = label->grab().toImage();
+        int least = 255;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                least = std::min(least, qGray(image.pixel(x, y)));
+        return least;
+    };
+    QVERIFY2(qAbs(darkest() - 0x80) <= 0x10, QByteArray::number(darkest()));
 
     QTest::mouseClick(scene.button, Qt::LeftButton, {}, OnCaption);
     QTest::mouseMove(scene.button, OnCaption);
@@ -378,6 +389,7 @@ void TestXpButton::disabledButtonIsGreyAndDeaf() {
     scene.button->setEnabled(true);
     QCOMPARE(scene.button->state(), XpButton::State::Normal);
     QCOMPARE(label->palette().color(QPalette::Active, QPalette::WindowText), QColor(Qt::black));
+    QVERIFY2(darkest() < 0x40, QByteArray::number(darkest()));
     scene.button->setEnabled(false);
     QCOMPARE(scene.button->state(), XpButton::State::Disabled);
 
