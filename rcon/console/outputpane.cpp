@@ -43,6 +43,23 @@ void OutputPane::appendText(const QString &text) {
         m_replyTo = m_replyFrom + text.size();
     }
     m_text += text;
+    if (m_gathering)
+        m_gathered += text;
+    else
+        insertAtEnd(text);
+}
+
+void OutputPane::gather() {
+    m_gathering = true;
+}
+
+void OutputPane::showGathered() {
+    m_gathering = false;
+    if (!m_gathered.isEmpty())
+        insertAtEnd(std::exchange(m_gathered, QString()));
+}
+
+void OutputPane::insertAtEnd(const QString &text) {
     // The pane's own caret stands at the end and moves on with text inserted there; placing it
     // again after every reply would cost more than the insertion itself.
     // Inside an edit block, placing the cursor and inserting leave the lines' layout to the
@@ -68,6 +85,7 @@ void OutputPane::showEvent(QShowEvent *event) {
 
 void OutputPane::clearText() {
     m_text.clear();
+    m_gathered.clear();
     m_replyFrom = m_replyTo = 0;
     clear();
     Q_EMIT emptied();

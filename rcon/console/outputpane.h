@@ -16,6 +16,12 @@ public:
 
     // Inserts the text at the end in white.
     void appendText(const QString &text);
+    // Replies that come together (a burst of datagrams read in one turn of the event loop) are
+    // gathered, then put into the document at once when the burst is over: text() has each at
+    // once, the document lays out and scrolls once for the lot, not once per datagram. Nothing
+    // is painted or read in between.
+    void gather();
+    void showGathered();
     // Empties the pane.
     void clearText();
     // The pane's whole text, exactly as inserted since it was last emptied.
@@ -46,8 +52,11 @@ protected:
 
 private:
     void holdCaretAtEnd();
+    void insertAtEnd(const QString &text);
 
     QString m_text;
+    QString m_gathered;
+    bool m_gathering = false;
     qsizetype m_replyFrom = 0;
     qsizetype m_replyTo = 0;
     bool m_following = true;

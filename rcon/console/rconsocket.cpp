@@ -2,6 +2,7 @@
 
 #include <QHostInfo>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QUdpSocket>
 #include <QtEndian>
 
@@ -312,7 +313,13 @@ void RconSocket::onReadyRead() {
     const quint64 generation = m_generation;
     QElapsedTimer slice;
     slice.start();
+    bool announced = false;
+    const auto burstOver = qScopeGuard([&] {
+        if (announced && self)
+            emit burstDelivered();
+    });
     while (!m_ready.isEmpty() && slice.elapsed() < SliceMs) {
+        announced = true;
         const QByteArray bytes = m_ready.takeFirst();
         const QByteArray outer = std::exchange(m_current, bytes);
         const bool outerPending = std::exchange(m_hasCurrent, true);

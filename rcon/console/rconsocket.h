@@ -57,6 +57,8 @@ public:
 
 Q_SIGNALS:
     void dataArrival(int bytes);
+    // The datagrams read in one turn of the event loop have all been announced.
+    void burstDelivered();
     void error(int number, const QString &description);
 
 private:

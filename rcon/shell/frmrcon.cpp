@@ -97,6 +97,11 @@ FrmRcon::FrmRcon(Program &program)
 
     wsk = new RconSocket(this);
     connect(wsk, &RconSocket::dataArrival, this, &FrmRcon::wskDataArrival);
+    // A burst of replies reaches the pane's document at once, when the burst is over.
+    connect(wsk, &RconSocket::burstDelivered, this, [this] {
+        if (FrmLog *output = m_program.frmLog())
+            output->TxtGet->showGathered();
+    });
     connect(wsk, &RconSocket::error, this, &FrmRcon::wskError);
 
     Tray = new TrayIcon(this);
@@ -496,6 +501,8 @@ void FrmRcon::ResetConnection() {
 }
 
 void FrmRcon::wskDataArrival() {
+    if (FrmLog *output = m_program.frmLog())
+        output->TxtGet->gather();
     handleDatagram(wsk->getData());
 }
 
@@ -521,6 +528,7 @@ void FrmRcon::handleDatagram(const QString &datagram) {
     case RconCodec::ReplyKind::BanNotice:
         ResetConnection();
         output->TxtGet->clearText();
+        output->TxtGet->showGathered();
         m_program.platform().messageBox(
             this, Platform::Icon::Information, Platform::Buttons::Ok,
             QStringLiteral("You have been banned from this server. \r\n"
@@ -533,6 +541,7 @@ void FrmRcon::handleDatagram(const QString &datagram) {
         // Every further command would be refused too, and each refusal counts toward the
         // server's ban of the whole address: stop here and say why.
         ResetConnection();
+        output->TxtGet->showGathered();
         m_program.platform().messageBox(
             this, Platform::Icon::Information, Platform::Buttons::Ok,
             QStringLiteral("The server refused the rcon password. \r\n"
@@ -553,6 +562,8 @@ void FrmRcon::handleDatagram(const QString &datagram) {
 void FrmRcon::logWriteError(const LogFileWriter &log) {
     // The server is not at fault: name the file and the system's reason, so the user knows
     // what to mend.
+    if (FrmLog *output = m_program.frmLog())
+        output->TxtGet->showGathered();
     m_program.platform().messageBox(
         this, Platform::Icon::Critical, Platform::Buttons::Ok,
         QStringLiteral("Talvero could not write the log file %1: %2\r\n"

@@ -246,6 +246,16 @@ private Q_SLOTS:
         QVERIFY(f.pane->text().endsWith(QStringLiteral("player \u00E9mile\n\r\n")));
         QVERIFY(f.serverSays(reply("map caf\xE9\n")));
         QVERIFY(f.pane->text().endsWith(QStringLiteral("map caf\u00E9\n\r\n")));
+
+        // Replies read in one turn reach the screen together, every one of them, in order.
+        const qsizetype before = f.pane->text().size();
+        for (const char *text : {"burst one\n", "burst two\n", "burst three\n"})
+            f.server.sendToLastSender(reply(text));
+        const QString burst = QStringLiteral("burst one\n\r\nburst two\n\r\nburst three\n\r\n");
+        QTRY_VERIFY(f.pane->text().size() >= before + burst.size());
+        QVERIFY(f.pane->text().endsWith(burst));
+        QVERIFY(f.pane->toPlainText().endsWith(
+            QStringLiteral("burst one\n\nburst two\n\nburst three\n\n")));
     }
 
     void windowsComeBackWhereTheUserLeftThem() {
