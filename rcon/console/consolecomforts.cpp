@@ -8,10 +8,20 @@
 #include <QCompleter>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListView>
 #include <QStandardItemModel>
 #include <QStringListModel>
 
 namespace {
+// The first showing of a list polishes it, lays it out and gives it a window: done once here,
+// unseen, rather than on the first letter the user types.
+void prepareList(QAbstractItemView *list) {
+    list->setAttribute(Qt::WA_DontShowOnScreen);
+    list->show();
+    list->hide();
+    list->setAttribute(Qt::WA_DontShowOnScreen, false);
+}
+
 constexpr int HostRole = Qt::UserRole + 1;
 constexpr int PortRole = Qt::UserRole + 2;
 
@@ -44,6 +54,12 @@ ConsoleComforts::ConsoleComforts(const QString &stateDir, QLineEdit *ip, QLineEd
     m_commandCompleter->setCompletionMode(QCompleter::PopupCompletion);
     m_commandCompleter->setMaxVisibleItems(10);
     m_console->setCompleter(m_commandCompleter);
+    // Every row is one line of the same font: the list need not measure thousands of names to
+    // place itself when the first letter is typed.
+    if (auto *list = qobject_cast<QListView *>(m_commandCompleter->popup()))
+        list->setUniformItemSizes(true);
+    prepareList(m_commandCompleter->popup());
+
     m_commandCompleter->popup()->setObjectName(QStringLiteral("CommandCompletionList"));
     m_commandCompleter->popup()->setAccessibleName(QStringLiteral("Command names"));
     m_commandCompleter->popup()->installEventFilter(this);

@@ -15,7 +15,11 @@ OutputPane::OutputPane(QWidget *parent)
     : QPlainTextEdit(parent) {
     setObjectName(QStringLiteral("TxtGet"));
     setAccessibleName(QStringLiteral("Server output"));
-    setFont(talvero::consoleFont());
+    // Server output is mostly plain Latin text: its lines are laid out without the shaping
+    // engine, which is still used for a script that needs it (a player's name in Arabic).
+    QFont font = talvero::consoleFont();
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    setFont(font);
     // Replies are what the server said: the user reads them, but never edits them.
     setReadOnly(true);
     setTextInteractionFlags(Qt::TextSelectableByKeyboard);
