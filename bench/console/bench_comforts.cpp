@@ -1,10 +1,13 @@
 // The console as the user meets it:
 // - RoundTrip: a command typed into the console line, sent with Enter, to its reply shown in
-//   the pane, against the GoldSrc-like test server on 127.0.0.1; beside it a plain UDP
-//   ping-pong between two sockets on loopback through the same event loop. Medians over
-//   10,000 round trips; the ratio must stay under 2.
+//   the pane's document, against the GoldSrc-like test server on 127.0.0.1; beside it a plain
+//   UDP ping-pong between two sockets on loopback. In both the answering end runs on a thread
+//   (and, with two processors, a processor) of its own, as a server does on its own machine;
+//   the program's end runs the event loop the program runs. Medians over 10,000 round trips;
+//   the ratio must stay under 2. The window is painted at its next frame, after the measure.
 // - LongReply: a 30 KB `cvarlist` in 22 datagrams (one reply split in two parts), from the
-//   first datagram sent to the last line shown, with logging on: under 10 ms.
+//   first datagram sent to the last line in the pane's document, with logging on: under
+//   10 ms.
 // - CompletionKeystroke: typing into the console line with 5,000 known names, each keystroke
 //   answered (the completion list filtered and placed): under 1 ms; the figure with the
 //   window system's paint of the line and the list is given beside it.
@@ -261,6 +264,7 @@ void BM_LongReply(benchmark::State &state) {
     qint64 sum = 0;
     qint64 worst = 0;
     int runs = 0;
+    QList<qint64> times;
     for (auto _ : state) {
         // Shown: the pane's document (what is painted) ends with the last line.
         QTextDocument *shown = c.pane->document();
@@ -284,6 +288,7 @@ void BM_LongReply(benchmark::State &state) {
             return;
         }
         const qint64 elapsed = clock.nsecsElapsed();
+        times.append(elapsed);
         sum += elapsed;
         worst = std::max(worst, elapsed);
         ++runs;
@@ -292,6 +297,7 @@ void BM_LongReply(benchmark::State &state) {
     state.counters["datagrams"] = double(datagrams.size());
     state.counters["bytes"] = double(text.size());
     state.counters["mean_ms"] = sum / 1e6 / std::max(1, runs);
+    state.counters["median_ms"] = times.isEmpty() ? 0.0 : median(times) / 1e6;
     state.counters["worst_ms"] = worst / 1e6;
 }
 BENCHMARK(BM_LongReply)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
