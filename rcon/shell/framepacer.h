@@ -17,14 +17,13 @@ class FramePacer final : public QObject {
 public:
     explicit FramePacer(QWidget *window);
 
-    // How long a frame of the window's screen lasts, in milliseconds.
-    int frameMs() const;
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
 
 private:
+    // How long a frame of the window's screen lasts, in milliseconds.
+    int frameMs() const;
     void deliver();
 
     QWidget *m_window;
