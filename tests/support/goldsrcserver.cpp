@@ -58,6 +58,33 @@ QByteArray padded(const QByteArray &text, int width) {
     return text.leftJustified(width, ' ');
 }
 
+QByteArray addressText(const QHostAddress &address, quint16 port) {
+    return address.toString().toLatin1() + ':' + QByteArray::number(port);
+}
+
+// What logaddress_add and logaddress_del print when not given an address and a port.
+QByteArray logAddressUsage(const QByteArray &command, const QStringList &addresses) {
+    QByteArray text = command + ":  usage\n" + command + " ip port\n";
+    for (const QString &address : addresses)
+        text += "current:  " + address.toLatin1() + '\n';
+    return text;
+}
+
+// Reads "ip port" as logaddress_add and logaddress_del take them: a dotted IPv4 address and
+// a port from 1 to 65535. The console's complaint otherwise.
+QByteArray readLogAddress(const QByteArray &command, const QList<QByteArray> &args,
+                          QHostAddress &address, quint16 &port) {
+    bool ok = false;
+    port = args.at(2).toUShort(&ok);
+    if (!ok || port == 0)
+        return command + ":  must specify a valid port\n";
+    const QByteArray &ip = args.at(1);
+    if (ip.count('.') != 3 || !address.setAddress(QString::fromLatin1(ip)) ||
+        address.protocol() != QAbstractSocket::IPv4Protocol)
+        return command + ":  unable to resolve " + ip + ':' + args.at(2) + '\n';
+    return {};
+}
+
 } // namespace
 
 GoldSrcServer::GoldSrcServer(QObject *parent)
@@ -119,6 +146,166 @@ QList<GoldSrcServer::Player> GoldSrcServer::crowd(int n) {
 void GoldSrcServer::setBanPolicy(int failures, int windowMs) {
     m_banFailures = failures;
     m_banWindowMs = windowMs;
+}
+
+QStringList GoldSrcServer::logAddresses() const {
+    QStringList list;
+    for (const LogAddress &to : m_logAddresses)
+        list.append(QString::fromLatin1(addressText(to.address, to.port)));
+    return list;
+}
+
+bool GoldSrcServer::addLogAddress(const QHostAddress &address, quint16 port) {
+    if (indexOfLogAddress(address, port) >= 0 || m_logAddresses.size() >= MaxLogAddresses)
+        return false;
+    m_logAddresses.append({address, port});
+    return true;
+}
+
+qsizetype GoldSrcServer::indexOfLogAddress(const QHostAddress &address, quint16 port) const {
+    for (qsizetype i = 0; i < m_logAddresses.size(); ++i) {
+        if (m_logAddresses.at(i).address == address && m_logAddresses.at(i).port == port)
+            return i;
+    }
+    return -1;
+}
+
+void GoldSrcServer::writeLog(const QByteArray &event) {
+    if (m_logAddresses.isEmpty())
+        return;
+    sendToLogAddresses(logDatagram(logLine(QDateTime::currentDateTime(), event)));
+}
+
+void GoldSrcServer::sendToLogAddresses(const QByteArray &datagram) {
+    for (const LogAddress &to : m_logAddresses)
+        m_socket->writeDatagram(datagram, to.address, to.port);
+}
+
+QList<QByteArray> GoldSrcServer::writeChatter(int n) {
+    QList<QByteArray> events;
+    for (int i = 0; i < n; ++i) {
+        if (m_chatter.isEmpty())
+            m_chatter = chatterRound(m_chatterRounds++);
+        events.append(m_chatter.takeFirst());
+        writeLog(events.last());
+    }
+    return events;
+}
+
+QList<QByteArray> GoldSrcServer::chatterRound(int round) const {
+    static const QList<QByteArray> chat = {"gg", "nice shot", "who has the bomb?",
+                                           "wp", "lag!!",     "anyone got a defuse kit?"};
+    static const QList<QByteArray> teamChat = {"rush b",  "save",           "bomb A",
+                                               "stack B", "drop me an awp", "go go go"};
+    static const QList<QByteArray> weapons = {"ak47", "m4a1",    "awp",   "deagle",
+                                              "usp",  "glock18", "famas", "mp5navy"};
+    // Proxies do not play.
+    QList<Player> cast = m_players.isEmpty() ? defaultPlayers() : m_players;
+    int highestId = 0;
+    for (const Player &player : cast)
+        highestId = qMax(highestId, player.userId);
+    cast.removeIf([](const Player &player) { return player.kind == Player::Kind::Hltv; });
+    if (cast.isEmpty())
+        cast = {Player{"[BOT] Lone", highestId + 1, "BOT", Player::Kind::Bot, 0, 0, 0, 0, {}}};
+    const Player &ct = cast.at(2 * round % cast.size());
+    const Player &t = cast.at((2 * round + 1) % cast.size());
+    // A newcomer joins in every other round and leaves in the next.
+    const Player newcomer{"newbie",
+                          highestId + 1 + round / 2,
+                          "STEAM_0:0:" + QByteArray::number(42 + round / 2),
+                          Player::Kind::Human,
+                          0,
+                          0,
+                          60,
+                          0,
+                          "192.0.2.77:27005"};
+    const QByteArray weapon = weapons.at(round % weapons.size());
+    const int tWins = round / 3; // every third round goes to the terrorists
+    const int ctWins = round - tWins;
+
+    QList<QByteArray> lines = {
+        worldTriggeredEvent("Round_Start"), sayEvent(ct, "CT", chat.at(round % chat.size())),
+        sayEvent(t, "TERRORIST", teamChat.at(round % teamChat.size()), true)};
+    if (round % 2 == 0) {
+        lines.append(connectedEvent(newcomer));
+        lines.append(enteredEvent(newcomer));
+        lines.append(joinedTeamEvent(newcomer, "CT"));
+    }
+    switch (round % 3) {
+    case 0:
+        lines.append(killEvent(ct, "CT", t, "TERRORIST", weapon));
+        lines.append(teamTriggeredEvent("CT", "Target_Saved", ctWins + 1, tWins));
+        break;
+    case 1:
+        lines.append(playerTriggeredEvent(t, "TERRORIST", "Planted_The_Bomb"));
+        lines.append(killEvent(ct, "CT", t, "TERRORIST", weapon));
+        lines.append(playerTriggeredEvent(ct, "CT", "Defused_The_Bomb"));
+        lines.append(teamTriggeredEvent("CT", "Bomb_Defused", ctWins + 1, tWins));
+        break;
+    default:
+        lines.append(playerTriggeredEvent(t, "TERRORIST", "Planted_The_Bomb"));
+        lines.append(killEvent(t, "TERRORIST", ct, "CT", weapon));
+        lines.append(teamTriggeredEvent("TERRORIST", "Target_Bombed", ctWins, tWins + 1));
+        break;
+    }
+    if (round % 2 == 1)
+        lines.append(disconnectedEvent(newcomer, "CT"));
+    if (round % 4 == 3)
+        lines.append(cvarEvent("mp_friendlyfire", round / 4 % 2 ? "0" : "1"));
+    lines.append(worldTriggeredEvent("Round_End"));
+    return lines;
+}
+
+QByteArray GoldSrcServer::playerTag(const Player &player, const QByteArray &team) {
+    return '"' + player.name + '<' + QByteArray::number(player.userId) + "><" + player.uniqueId +
+           "><" + team + ">\"";
+}
+
+QByteArray GoldSrcServer::sayEvent(const Player &player, const QByteArray &team,
+                                   const QByteArray &text, bool toTeam) {
+    return playerTag(player, team) + (toTeam ? " say_team \"" : " say \"") + text + '"';
+}
+
+QByteArray GoldSrcServer::killEvent(const Player &killer, const QByteArray &killerTeam,
+                                    const Player &victim, const QByteArray &victimTeam,
+                                    const QByteArray &weapon) {
+    return playerTag(killer, killerTeam) + " killed " + playerTag(victim, victimTeam) + " with \"" +
+           weapon + '"';
+}
+
+QByteArray GoldSrcServer::connectedEvent(const Player &player) {
+    return playerTag(player, {}) + " connected, address \"" + player.address + '"';
+}
+
+QByteArray GoldSrcServer::enteredEvent(const Player &player) {
+    return playerTag(player, {}) + " entered the game";
+}
+
+QByteArray GoldSrcServer::joinedTeamEvent(const Player &player, const QByteArray &team) {
+    return playerTag(player, {}) + " joined team \"" + team + '"';
+}
+
+QByteArray GoldSrcServer::disconnectedEvent(const Player &player, const QByteArray &team) {
+    return playerTag(player, team) + " disconnected";
+}
+
+QByteArray GoldSrcServer::playerTriggeredEvent(const Player &player, const QByteArray &team,
+                                               const QByteArray &what) {
+    return playerTag(player, team) + " triggered \"" + what + '"';
+}
+
+QByteArray GoldSrcServer::worldTriggeredEvent(const QByteArray &what) {
+    return "World triggered \"" + what + '"';
+}
+
+QByteArray GoldSrcServer::teamTriggeredEvent(const QByteArray &team, const QByteArray &what,
+                                             int ctScore, int tScore) {
+    return "Team \"" + team + "\" triggered \"" + what + "\" (CT \"" + QByteArray::number(ctScore) +
+           "\") (T \"" + QByteArray::number(tScore) + "\")";
+}
+
+QByteArray GoldSrcServer::cvarEvent(const QByteArray &name, const QByteArray &value) {
+    return "Server cvar \"" + name + "\" = \"" + value + '"';
 }
 
 bool GoldSrcServer::isBanned(const QHostAddress &address) const {
@@ -191,19 +378,29 @@ bool GoldSrcServer::parseRcon(const QByteArray &datagram, RconRequest &request) 
     return true;
 }
 
+QByteArray GoldSrcServer::logLine(const QDateTime &when, const QByteArray &event) {
+    return "L " + when.toString(QStringLiteral("MM/dd/yyyy - HH:mm:ss")).toLatin1() + ": " + event;
+}
+
+QByteArray GoldSrcServer::logDatagram(const QByteArray &line) {
+    return Mark + "log " + line + '\n' + QByteArray(1, '\0');
+}
+
 void GoldSrcServer::onReadyRead() {
     while (m_socket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_socket->receiveDatagram();
         if (!datagram.isValid())
             break;
-        const QList<QByteArray> replies = answer(datagram.data(), datagram.senderAddress());
+        const QList<QByteArray> replies =
+            answer(datagram.data(), datagram.senderAddress(), quint16(datagram.senderPort()));
         for (const QByteArray &reply : replies)
             m_socket->writeDatagram(reply, datagram.senderAddress(),
                                     quint16(datagram.senderPort()));
     }
 }
 
-QList<QByteArray> GoldSrcServer::answer(const QByteArray &datagram, const QHostAddress &from) {
+QList<QByteArray> GoldSrcServer::answer(const QByteArray &datagram, const QHostAddress &from,
+                                        quint16 port) {
     const QString address = from.toString();
     if (m_banned.contains(address))
         return {banNotice()};
@@ -224,10 +421,17 @@ QList<QByteArray> GoldSrcServer::answer(const QByteArray &datagram, const QHostA
     const quint32 challenge = request.challenge.toUInt(&numeric);
     if (!numeric || !m_challenges.contains(address) || m_challenges.value(address) != challenge)
         return {noChallengeReply()};
+    // The engine logs the request as it came, challenge and password in clear.
+    QByteArray asSent = body(datagram);
+    while (asSent.endsWith('\n'))
+        asSent.chop(1);
+    const QByteArray logged = '"' + asSent + "\" from \"" + addressText(from, port) + '"';
     if (m_password.isEmpty() || request.password != m_password) {
+        writeLog("Bad Rcon: " + logged);
         noteFailure(address);
         return {badPasswordReply()};
     }
+    writeLog("Rcon: " + logged);
     m_executed.append(QString::fromLatin1(request.command));
     emit commandExecuted(QString::fromLatin1(request.command));
     return packets(run(request.command));
@@ -275,7 +479,10 @@ QByteArray GoldSrcServer::run(const QByteArray &command) {
         QByteArray &value = name == "hostname" ? m_hostname : m_gravity;
         if (args.size() < 2)
             return '"' + name + "\" is \"" + value + "\"\n";
+        const bool changed = value != args.at(1);
         value = args.at(1);
+        if (changed && name == "sv_gravity")
+            writeLog(cvarEvent(name, value));
         return {};
     }
     if (name == "log") {
@@ -328,6 +535,12 @@ QByteArray GoldSrcServer::run(const QByteArray &command) {
     }
     if (name == "admin_command")
         return runAdmin(rest);
+    if (name == "say")
+        return say(rest);
+    if (name == "logaddress_add")
+        return logAddressAdd(args);
+    if (name == "logaddress_del")
+        return logAddressDel(args);
     return "Unknown command: " + args.first() + '\n';
 }
 
@@ -441,6 +654,52 @@ QByteArray GoldSrcServer::changeLevel(const QList<QByteArray> &args) {
         return "changelevel failed: '" + args.at(1) + "' not found on server.\n";
     m_map = args.at(1);
     return {};
+}
+
+QByteArray GoldSrcServer::say(const QByteArray &text) {
+    // The quotes around the whole text are dropped, those inside it kept.
+    QByteArray said = text;
+    if (said.startsWith('"')) {
+        said.remove(0, 1);
+        if (said.endsWith('"'))
+            said.chop(1);
+    }
+    if (!said.isEmpty())
+        writeLog("Server say \"" + said + '"');
+    return {};
+}
+
+QByteArray GoldSrcServer::logAddressAdd(const QList<QByteArray> &args) {
+    static const QByteArray command = "logaddress_add";
+    if (args.size() != 3)
+        return logAddressUsage(command, logAddresses());
+    QHostAddress address;
+    quint16 port = 0;
+    if (const QByteArray error = readLogAddress(command, args, address, port); !error.isEmpty())
+        return error;
+    if (indexOfLogAddress(address, port) >= 0)
+        return command + ":  address already in list\n";
+    if (!addLogAddress(address, port))
+        return command + ":  too many addresses, " + QByteArray::number(MaxLogAddresses) +
+               " at most\n";
+    return command + ":  " + addressText(address, port) + '\n';
+}
+
+QByteArray GoldSrcServer::logAddressDel(const QList<QByteArray> &args) {
+    static const QByteArray command = "logaddress_del";
+    if (args.size() != 3)
+        return logAddressUsage(command, logAddresses());
+    QHostAddress address;
+    quint16 port = 0;
+    if (const QByteArray error = readLogAddress(command, args, address, port); !error.isEmpty())
+        return error;
+    if (m_logAddresses.isEmpty())
+        return command + ":  No addresses added yet\n";
+    const qsizetype at = indexOfLogAddress(address, port);
+    if (at < 0)
+        return command + ":  Couldn't find address in list\n";
+    m_logAddresses.removeAt(at);
+    return "deleting:  " + addressText(address, port) + '\n';
 }
 
 QList<QByteArray> GoldSrcServer::mapNames() {

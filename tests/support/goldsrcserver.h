@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
@@ -17,8 +18,11 @@ class QUdpSocket;
 // challenge" for an unknown challenge, the split format for long output, and a password
 // matched after the engine's own tokenizing (so one with a space matches only when quoted).
 // It knows a handful of commands: status, users, hostname, sv_gravity, log, kick, echo, maps,
-// cvarlist, banid, addip, writeid, writeip, changelevel and AdminMod's admin_command. Its
-// players can be set; status lists them in the engine's own layout.
+// cvarlist, banid, addip, writeid, writeip, changelevel, say, logaddress_add, logaddress_del and
+// AdminMod's admin_command. Its players can be set; status lists them in the engine's own layout.
+// Its log goes, line by line, to the addresses logaddress_add registered, one datagram each,
+// sent from the server's own socket; every rcon command is logged with its challenge and
+// password in clear, as the engine logs it.
 class GoldSrcServer final : public QObject {
     Q_OBJECT
 public:
@@ -26,6 +30,8 @@ public:
     static constexpr int MaxDatagram = 1400;
     // The output the engine collects before sending it on as one console reply.
     static constexpr int RedirectSize = 4000;
+    // The most log addresses the server keeps.
+    static constexpr int MaxLogAddresses = 32;
 
     // One client as status lists it. A bot has no address; an HLTV proxy shows its
     // spectators instead of frags.
@@ -92,6 +98,41 @@ public:
     // Commands run for clients that passed the challenge and password, in order.
     const QStringList &executedCommands() const { return m_executed; }
 
+    // The log's receivers as "ip:port", in the order they were registered.
+    QStringList logAddresses() const;
+    // Registers a receiver as logaddress_add does; false when it is there already or the
+    // list is full.
+    bool addLogAddress(const QHostAddress &address, quint16 port);
+    // Writes one log line, "L date - time: " and the event, to every registered address.
+    void writeLog(const QByteArray &event);
+    // Sends these bytes as they are to every registered address.
+    void sendToLogAddresses(const QByteArray &datagram);
+    // Writes the next n lines of a game going on among the players (rounds, chat, kills, a
+    // newcomer connecting and leaving, bomb objectives, a cvar now and then) and returns their
+    // events. The game is the same for the same players: it starts with
+    // World triggered "Round_Start" and the first newcomer is
+    // "newbie<11><STEAM_0:0:42><>" when the highest user id is 10.
+    QList<QByteArray> writeChatter(int n);
+
+    // Log events in the engine's and Counter-Strike's formats. A team is "CT", "TERRORIST",
+    // or empty before the player has joined one.
+    static QByteArray playerTag(const Player &player, const QByteArray &team);
+    static QByteArray sayEvent(const Player &player, const QByteArray &team, const QByteArray &text,
+                               bool toTeam = false);
+    static QByteArray killEvent(const Player &killer, const QByteArray &killerTeam,
+                                const Player &victim, const QByteArray &victimTeam,
+                                const QByteArray &weapon);
+    static QByteArray connectedEvent(const Player &player);
+    static QByteArray enteredEvent(const Player &player);
+    static QByteArray joinedTeamEvent(const Player &player, const QByteArray &team);
+    static QByteArray disconnectedEvent(const Player &player, const QByteArray &team);
+    static QByteArray playerTriggeredEvent(const Player &player, const QByteArray &team,
+                                           const QByteArray &what);
+    static QByteArray worldTriggeredEvent(const QByteArray &what);
+    static QByteArray teamTriggeredEvent(const QByteArray &team, const QByteArray &what,
+                                         int ctScore, int tScore);
+    static QByteArray cvarEvent(const QByteArray &name, const QByteArray &value);
+
     // The protocol's pieces, shared with the fake server of the tests.
     static QByteArray mark();
     static QByteArray challengeReply(quint32 challenge);
@@ -108,13 +149,17 @@ public:
     // Reads MARK "rcon" challenge password command, splitting as the engine does: at
     // whitespace, a double-quoted run kept whole.
     static bool parseRcon(const QByteArray &datagram, RconRequest &request);
+    // "L 12/08/2026 - 09:29:07: " and the event.
+    static QByteArray logLine(const QDateTime &when, const QByteArray &event);
+    // One log line as the server sends it: MARK, "log ", the line, a line feed and a NUL.
+    static QByteArray logDatagram(const QByteArray &line);
 
 Q_SIGNALS:
     void commandExecuted(const QString &command);
 
 private:
     void onReadyRead();
-    QList<QByteArray> answer(const QByteArray &datagram, const QHostAddress &from);
+    QList<QByteArray> answer(const QByteArray &datagram, const QHostAddress &from, quint16 port);
     bool noteFailure(const QString &address);
     QByteArray run(const QByteArray &command);
     QByteArray runAdmin(const QByteArray &arguments);
@@ -123,6 +168,11 @@ private:
     QByteArray banId(const QList<QByteArray> &args);
     QByteArray addIp(const QList<QByteArray> &args);
     QByteArray changeLevel(const QList<QByteArray> &args);
+    QByteArray say(const QByteArray &text);
+    QByteArray logAddressAdd(const QList<QByteArray> &args);
+    QByteArray logAddressDel(const QList<QByteArray> &args);
+    qsizetype indexOfLogAddress(const QHostAddress &address, quint16 port) const;
+    QList<QByteArray> chatterRound(int round) const;
     static QList<QByteArray> mapNames();
     QByteArray usersText() const;
     QList<QByteArray> packets(const QByteArray &output);
@@ -149,4 +199,12 @@ private:
     QHash<QByteArray, int> m_bannedAddresses;
     bool m_idsWritten = false;
     bool m_addressesWritten = false;
+
+    struct LogAddress {
+        QHostAddress address;
+        quint16 port = 0;
+    };
+    QList<LogAddress> m_logAddresses;
+    int m_chatterRounds = 0;
+    QList<QByteArray> m_chatter; // what is left of the round under way
 };

@@ -3,6 +3,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -25,9 +26,16 @@ int main(int argc, char *argv[]) {
         QStringLiteral("Instead of the default players (odd names, a bot, an HLTV proxy), N "
                        "plain ones."),
         QStringLiteral("N"));
+    const QCommandLineOption chatterOption(
+        QStringLiteral("log-chatter"),
+        QStringLiteral("Every MS milliseconds, write one line of a game going on (chat, kills, "
+                       "rounds, players coming and going) to the log, which goes to the addresses "
+                       "registered with \"rcon logaddress_add <ip> <port>\" (default off)."),
+        QStringLiteral("MS"));
     parser.addOption(portOption);
     parser.addOption(passwordOption);
     parser.addOption(crowdOption);
+    parser.addOption(chatterOption);
     parser.process(app);
 
     bool ok = false;
@@ -47,6 +55,17 @@ int main(int argc, char *argv[]) {
             return 2;
         }
         server.setPlayers(GoldSrcServer::crowd(crowd));
+    }
+    QTimer chatter;
+    if (parser.isSet(chatterOption)) {
+        const int interval = parser.value(chatterOption).toInt(&ok);
+        if (!ok || interval < 1 || interval > 3600000) {
+            std::fprintf(stderr, "talvero-testserver: --log-chatter takes 1 to 3600000 ms\n");
+            return 2;
+        }
+        QObject::connect(&chatter, &QTimer::timeout, &server,
+                         [&server] { server.writeChatter(1); });
+        chatter.start(interval);
     }
     if (!server.listen(quint16(port))) {
         std::fprintf(stderr, "talvero-testserver: cannot listen on 127.0.0.1:%u\n", port);
