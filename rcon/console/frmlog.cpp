@@ -6,6 +6,7 @@
 #include "rcon/shell/fonts.h"
 #include "rcon/shell/framepacer.h"
 #include "rcon/shell/frmrcon.h"
+#include "rcon/shell/placekeeper.h"
 #include "rcon/shell/program.h"
 
 #include <QCloseEvent>
@@ -47,6 +48,7 @@ FrmLog::FrmLog(Program &program)
     LHost->setAccessibleDescription(QStringLiteral("Connection status"));
     PicText = new QWidget(this);
     PicText->setObjectName(QStringLiteral("PicText"));
+    new PlaceKeeper(this);
     TxtGet = new OutputPane(PicText);
 
     auto *paneLayout = new QVBoxLayout(PicText);

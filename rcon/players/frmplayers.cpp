@@ -6,6 +6,7 @@
 #include "rcon/players/statusparser.h"
 #include "rcon/shell/fonts.h"
 #include "rcon/shell/frmrcon.h"
+#include "rcon/shell/placekeeper.h"
 #include "rcon/shell/platform.h"
 #include "rcon/shell/program.h"
 #include "rcon/shell/programicon.h"
@@ -75,6 +76,7 @@ FrmPlayers::FrmPlayers(Program &program)
     setWindowTitle(QStringLiteral("Players"));
     setWindowIcon(talvero::programIcon());
     setFont(talvero::tahoma(8.25));
+    new PlaceKeeper(this);
 
     m_sorted->setSourceModel(m_model);
     m_sorted->setSortRole(PlayerTableModel::SortRole);

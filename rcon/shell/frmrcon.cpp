@@ -16,6 +16,7 @@
 #include "rcon/shell/fonts.h"
 #include "rcon/shell/framepacer.h"
 #include "rcon/shell/longtimer.h"
+#include "rcon/shell/placekeeper.h"
 #include "rcon/shell/platform.h"
 #include "rcon/shell/program.h"
 #include "rcon/shell/programicon.h"
@@ -88,6 +89,7 @@ FrmRcon::FrmRcon(Program &program)
     setAutoFillBackground(true);
     // Typing, sending and the connection's state change it faster than a screen shows them.
     new FramePacer(this);
+    new PlaceKeeper(this);
     setFont(talvero::tahoma(8.25));
 
     buildFields();

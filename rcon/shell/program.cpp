@@ -100,6 +100,8 @@ void Program::showMainWindows() {
     FrmLog *output = frmLog();
     if (!main || !output)
         return;
+    // Its size, fixed by its layout, before it is placed and kept on the screen.
+    main->adjustSize();
     // Where the user left them, else side by side.
     if (!WindowPlaces(m_optionsFile).restore(main, output))
         placeSideBySide(main, output);
@@ -125,7 +127,6 @@ bool Program::askFirstPasswordIfNone() {
 void Program::placeSideBySide(QWidget *main, QWidget *output) {
     // The two windows stand side by side in the middle of the screen, the output window on the
     // right; where the screen is too narrow, below.
-    main->adjustSize();
     const QScreen *screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
@@ -140,8 +141,8 @@ void Program::placeSideBySide(QWidget *main, QWidget *output) {
     }
     const QPoint topLeft(area.left() + std::max(0, (area.width() - total.width()) / 2),
                          area.top() + std::max(0, (area.height() - total.height()) / 2));
-    main->move(topLeft);
-    output->move(topLeft + outputOffset);
+    WindowPlaces::placeClientAt(main, topLeft);
+    WindowPlaces::placeClientAt(output, topLeft + outputOffset);
 }
 
 namespace {

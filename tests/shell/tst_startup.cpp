@@ -2,17 +2,15 @@
 // refused before it does anything, a copy that was killed does not lock the user out, and a
 // restart is not refused by the copy that is ending. Every process runs headless with a private
 // runtime folder, home and configuration, so a copy the user is running is never involved.
-#include "rcon/passwords/passwordfile.h"
 #include "rcon/shell/platform.h"
 #include "rcon/shell/program.h"
 #include "rcon/shell/singleinstance.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
+#include "tests/support/runnablefolder.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -30,27 +28,6 @@ qint64 claimHolder(const QString &lockPath) {
 bool processRuns(qint64 pid) {
     return pid > 0 && ::kill(pid_t(pid), 0) == 0;
 }
-
-// A program folder the real program can run from: its own copy of the program beside the
-// control libraries, the settings file and a password file with an access password, so that it
-// goes straight through to its windows.
-struct RunnableFolder {
-    explicit RunnableFolder(ProgramFolder::Settings settings = ProgramFolder::Settings::Default)
-        : folder(settings) {
-        const QString built = ProgramFolder::builtProgramDir() + QStringLiteral("/rcon");
-        const QString copy = folder.filePath(QStringLiteral("rcon"));
-        // The program finds its folder from its own path: a link would lead back to the build.
-        if (::link(QFile::encodeName(built).constData(), QFile::encodeName(copy).constData()) != 0)
-            QFile::copy(built, copy);
-        if (settings == ProgramFolder::Settings::Default) {
-            FakePlatform platform;
-            Program program(folder.path(), folder.optionsFile(), platform);
-            program.passwordFile().write(PasswordFile::userpass, QStringLiteral("guard"));
-        }
-    }
-    QString program() const { return folder.filePath(QStringLiteral("rcon")); }
-    ProgramFolder folder;
-};
 
 // The real desktop's way of starting a program, recording whether this run still held its
 // claim at that moment.
@@ -79,7 +56,7 @@ private:
 class TestStartup : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_home;
+    std::unique_ptr<PrivateHome> m_home;
     QString m_lockPath;
     QList<qint64> m_started;
 
@@ -94,17 +71,12 @@ class TestStartup : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        QVERIFY(m_home.isValid());
-        const QString runtime = m_home.filePath(QStringLiteral("runtime"));
-        QVERIFY(QDir().mkpath(runtime));
-        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         // Inherited by every program this test starts.
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-        qputenv("HOME", QFile::encodeName(m_home.path()));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(QStringLiteral("config"))));
+        m_home = std::make_unique<PrivateHome>();
+        QVERIFY(m_home->isValid());
         qputenv("QT_QPA_PLATFORM", "offscreen");
         m_lockPath = SingleInstance::defaultLockPath();
-        QCOMPARE(m_lockPath, runtime + QStringLiteral("/talvero.lock"));
+        QCOMPARE(m_lockPath, m_home->runtimeDir() + QStringLiteral("/talvero.lock"));
     }
 
     void cleanup() {
