@@ -37,23 +37,31 @@ FindBar::FindBar(OutputPane *pane, QWidget *parent)
     LCount->setObjectName(QStringLiteral("LCount"));
     LCount->setMinimumWidth(
         LCount->fontMetrics().horizontalAdvance(QStringLiteral("0000 of 0000")));
-    auto makeButton = [this](const QString &name, const QString &text, const QString &tip) {
+    // The keys go into the tool tip and the description; the name says what the button does.
+    auto makeButton = [this](const QString &name, const QString &text, const QString &what,
+                             const QString &keys) {
         auto *button = new QToolButton(this);
         button->setObjectName(name);
         button->setText(text);
-        button->setToolTip(tip);
-        button->setAccessibleName(tip);
+        button->setToolTip(QStringLiteral("%1 (%2)").arg(what, keys));
+        button->setAccessibleName(what);
+        button->setAccessibleDescription(keys);
         button->setAutoRaise(true);
         return button;
     };
-    CmdPrevious = makeButton(QStringLiteral("CmdPrevious"), QStringLiteral("\u25B2"),
-                             QStringLiteral("Previous match (Shift+Enter, Shift+F3)"));
+    CmdPrevious =
+        makeButton(QStringLiteral("CmdPrevious"), QStringLiteral("\u25B2"),
+                   QStringLiteral("Previous match"), QStringLiteral("Shift+Enter, Shift+F3"));
     CmdNext = makeButton(QStringLiteral("CmdNext"), QStringLiteral("\u25BC"),
-                         QStringLiteral("Next match (Enter, F3)"));
-    CmdCopyLine = makeButton(QStringLiteral("CmdCopyLine"), QStringLiteral("Copy line"),
-                             QStringLiteral("Copy the line of the match (Ctrl+Shift+L)"));
+                         QStringLiteral("Next match"), QStringLiteral("Enter, F3"));
+    CmdCopyLine =
+        makeButton(QStringLiteral("CmdCopyLine"), QStringLiteral("Copy line"),
+                   QStringLiteral("Copy the line of the match"), QStringLiteral("Ctrl+Shift+L"));
     CmdCloseFind = makeButton(QStringLiteral("CmdCloseFind"), QStringLiteral("\u2715"),
-                              QStringLiteral("Close the find bar (Escape)"));
+                              QStringLiteral("Close the find bar"), QStringLiteral("Escape"));
+    // The field's own clear button has no text of its own to be named by.
+    for (QToolButton *clear : txtFind->findChildren<QToolButton *>())
+        clear->setAccessibleName(QStringLiteral("Clear the find text"));
 
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -21,6 +21,8 @@
 #include <QSizeGrip>
 #include <QTest>
 
+#include <functional>
+
 namespace {
 // Counts the paints a widget receives.
 class PaintCounter : public QObject {
@@ -159,6 +161,34 @@ private Q_SLOTS:
         f.log->LHost->setText(QStringLiteral("Connected to 127.0.0.1\r\n"));
         QVERIFY(
             status->text(QAccessible::Name).startsWith(QStringLiteral("Connected to 127.0.0.1")));
+    }
+
+    // A button a screen reader can only call "button" is no use to its user: every button of
+    // the two windows has a name, the find bar's (and its field's clear button) included.
+    void everyButtonHasAName() {
+        Fixture f;
+        f.log->findBar->openBar();
+        QTest::keyClicks(f.log->findBar->txtFind, QStringLiteral("text"));
+        QStringList nameless;
+        QStringList names;
+        std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *item) {
+            if (!item)
+                return;
+            if (item->role() == QAccessible::Button || item->role() == QAccessible::PushButton) {
+                const QString name = item->text(QAccessible::Name);
+                names.append(name);
+                if (name.trimmed().isEmpty())
+                    nameless.append(QString::fromLatin1(item->object()->metaObject()->className()));
+            }
+            for (int child = 0; child < item->childCount(); ++child)
+                walk(item->child(child));
+        };
+        walk(QAccessible::queryAccessibleInterface(f.log));
+        walk(QAccessible::queryAccessibleInterface(f.program->frmRcon()));
+        QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QStringLiteral(", "))));
+        QVERIFY(names.contains(QStringLiteral("Close the find bar")));
+        QVERIFY(names.contains(QStringLiteral("Clear the find text")));
+        QVERIFY(names.contains(QStringLiteral("Send console command")));
     }
 
     void copyKeysPutTheOutputOnTheClipboard() {
