@@ -10,6 +10,7 @@
 #include "tests/support/programfolder.h"
 
 #include <QElapsedTimer>
+#include <QSettings>
 
 #include <benchmark/benchmark.h>
 
@@ -35,6 +36,11 @@ void BM_ReplyPathWithLog(benchmark::State &state) {
     for (auto _ : state) {
         ProgramFolder folder;
         FakePlatform platform;
+        if (qEnvironmentVariableIsSet("TALVERO_BENCH_MAXLINES")) {
+            QSettings options(folder.optionsFile(), QSettings::IniFormat);
+            options.setValue(QStringLiteral("Output/MaxLines"),
+                             qEnvironmentVariable("TALVERO_BENCH_MAXLINES").toInt());
+        }
         Program program(folder.path(), folder.optionsFile(), platform);
         FrmRcon *main = program.frmRcon();
         program.ConsoleLog().OpenLog(folder.filePath(QStringLiteral("rcon_log.txt")));

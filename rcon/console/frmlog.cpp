@@ -16,9 +16,21 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QSettings>
 #include <QShortcut>
 #include <QSizeGrip>
 #include <QVBoxLayout>
+
+namespace {
+// How many lines the pane keeps, from the options (group "Output", key "MaxLines"; 0 keeps
+// every line).
+int maxLinesOption(const QString &optionsFile) {
+    const QSettings options(optionsFile, QSettings::IniFormat);
+    bool ok = false;
+    const int lines = options.value(QStringLiteral("Output/MaxLines")).toInt(&ok);
+    return ok && lines >= 0 ? lines : OutputPane::DefaultMaxLines;
+}
+} // namespace
 
 FrmLog::FrmLog(Program &program)
     // A tool window: the taskbar shows the program once, by its main window.
@@ -36,6 +48,7 @@ FrmLog::FrmLog(Program &program)
     setAutoFillBackground(false);
     // Replies can come faster than a screen shows them.
     new FramePacer(this);
+    new PlaceKeeper(this);
 
     Label = new QLabel(QStringLiteral("Talvero -"), this);
     Label->setObjectName(QStringLiteral("Label"));
@@ -48,8 +61,8 @@ FrmLog::FrmLog(Program &program)
     LHost->setAccessibleDescription(QStringLiteral("Connection status"));
     PicText = new QWidget(this);
     PicText->setObjectName(QStringLiteral("PicText"));
-    new PlaceKeeper(this);
     TxtGet = new OutputPane(PicText);
+    TxtGet->setMaxLines(maxLinesOption(m_program.optionsFile()));
 
     auto *paneLayout = new QVBoxLayout(PicText);
     paneLayout->setContentsMargins(0, 0, 0, 0);

@@ -1,25 +1,12 @@
 #include "rcon/console/logfilewriter.h"
 
-#include <QStringView>
-
 #include <cstdlib>
 
 namespace {
 
-constexpr quint64 HashStart = 14695981039346656037ULL;
-
 // A pane may hand its line breaks over as Unicode separators too.
 bool isBreak(QChar c) {
     return c == QLatin1Char('\n') || c == QChar::ParagraphSeparator || c == QChar::LineSeparator;
-}
-
-// FNV-1a over UTF-16 units: extended with each tail, so it never costs the whole pane.
-quint64 extendHash(quint64 hash, QStringView text) {
-    for (const QChar c : text) {
-        hash ^= c.unicode();
-        hash *= 1099511628211ULL;
-    }
-    return hash;
 }
 
 } // namespace
@@ -28,7 +15,6 @@ bool LogFileWriter::OpenLog(const QString &path) {
     m_file.close();
     if (path != m_path) {
         m_path = path;
-        m_consumed = 0;
         m_afterCr = false;
         m_breakAhead = false;
     }
@@ -39,34 +25,18 @@ bool LogFileWriter::OpenLog(const QString &path) {
                        QFile::ReadOwner | QFile::WriteOwner);
 }
 
-bool LogFileWriter::WriteLog(const QString &paneText) {
+bool LogFileWriter::WriteLog(const QString &text) {
     if (!m_file.isOpen())
         return false;
 
-    bool newPane;
-    if (m_firstWrite)
-        newPane = !paneContinues(paneText);
-    else
-        newPane = paneText.size() < m_consumed ||
-                  (m_consumed > 0 && paneText.at(m_consumed - 1) != m_lastChar);
-
-    qsizetype consumed = m_consumed;
-    quint64 hash = m_hash;
     bool afterCr = m_afterCr;
     bool breakAhead = m_breakAhead;
     QString out;
-    if (newPane) {
-        consumed = 0;
-        hash = HashStart;
-        afterCr = false;
-        breakAhead = false;
-        if (!paneText.isEmpty() && fileEndsOpenLine())
-            out += QLatin1Char('\n');
-    }
-
-    const QStringView tail = QStringView(paneText).mid(consumed);
-    out.reserve(out.size() + tail.size() + 1);
-    for (QChar c : tail) {
+    // Something else may have written to the file since: its last line is closed first.
+    if (m_firstWrite && !text.isEmpty() && fileEndsOpenLine())
+        out += QLatin1Char('\n');
+    out.reserve(out.size() + text.size() + 1);
+    for (QChar c : text) {
         if (c == QLatin1Char('\n') && afterCr) {
             afterCr = false;
             continue;
@@ -91,10 +61,6 @@ bool LogFileWriter::WriteLog(const QString &paneText) {
         if (m_file.write(bytes) != bytes.size() || !m_file.flush())
             return false;
     }
-
-    m_consumed = paneText.size();
-    m_hash = extendHash(hash, tail);
-    m_lastChar = paneText.isEmpty() ? QChar() : paneText.back();
     m_afterCr = afterCr;
     m_breakAhead = breakAhead;
     m_firstWrite = false;
@@ -134,23 +100,8 @@ bool LogFileWriter::beginConnection(const QString &host, int port, const QDateTi
 }
 
 void LogFileWriter::paneEmptied() {
-    m_consumed = 0;
-    m_hash = HashStart;
-    m_lastChar = QChar();
     m_afterCr = false;
     m_breakAhead = false;
-}
-
-// The pane lived on through a repeated connect when it still starts with everything written
-// from it, followed by the line break that came after its last reply. A pane emptied and
-// filled again holds new replies, even when they read the same as the old ones.
-bool LogFileWriter::paneContinues(const QString &paneText) const {
-    if (m_consumed == 0 || paneText.size() <= m_consumed)
-        return false;
-    const QChar next = paneText.at(m_consumed);
-    if (!isBreak(next) && next != QLatin1Char('\r'))
-        return false;
-    return extendHash(HashStart, QStringView(paneText).left(m_consumed)) == m_hash;
 }
 
 bool LogFileWriter::fileEndsOpenLine() const {

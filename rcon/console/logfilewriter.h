@@ -5,12 +5,11 @@
 #include <QFile>
 #include <QString>
 
-// The reply log. The program hands WriteLog the output pane's whole text after every reply;
-// the log keeps every reply once and in order, across connections and runs: each write
-// appends only what the pane gained since the last one (the pane only grows until a
-// disconnect empties it), so a write costs the new text, not the pane. Only the first write
-// after OpenLog compares the whole pane with what was written, to tell a pane that lived on
-// through a repeated connect from a new one.
+// The reply log. After every reply the program hands WriteLog what the output pane was given
+// since the last write: the reply, and what came before it (the line break after the previous
+// reply, a notice). So the log keeps every reply once and in order, across connections and
+// runs, whatever the pane still holds: the pane drops its oldest lines, and the user may empty
+// it.
 //
 // The file is UTF-8 with LF line ends, appended to (never truncated), created when absent,
 // flushed at every write. It always ends with a complete line: the line break the pane will
@@ -18,7 +17,7 @@
 class LogFileWriter final {
 public:
     bool OpenLog(const QString &path);
-    bool WriteLog(const QString &paneText);
+    bool WriteLog(const QString &text);
 
     // The file last opened, and why the last open or write failed, in the system's words.
     const QString &path() const { return m_path; }
@@ -29,20 +28,16 @@ public:
     bool beginConnection(const QString &host, int port,
                          const QDateTime &when = QDateTime::currentDateTime());
     static QString connectionLine(const QString &host, int port, const QDateTime &when);
-    // The pane was emptied (by the user, or by a disconnect): whatever it holds next is new.
+    // The pane was emptied (by the user, or by a disconnect): the line break written ahead for
+    // its newest reply will not come.
     void paneEmptied();
 
 private:
-    bool paneContinues(const QString &paneText) const;
     bool fileEndsOpenLine() const;
 
     QFile m_file;
     QString m_path;
     bool m_firstWrite = true;
-    // What of the pane is already in the log: its length, a hash of it, its last character.
-    qsizetype m_consumed = 0;
-    quint64 m_hash = 0;
-    QChar m_lastChar;
     // The last character taken was a CR, written as LF; an LF right after it belongs to it.
     bool m_afterCr = false;
     // The log holds a line break the pane does not have yet.

@@ -31,9 +31,35 @@ OutputPane::OutputPane(QWidget *parent)
     pal.setColor(QPalette::Text, Qt::white);
     setPalette(pal);
     m_white.setForeground(Qt::white);
+    setMaxLines(DefaultMaxLines);
 
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &OutputPane::holdCaretAtEnd);
     connect(this, &QPlainTextEdit::selectionChanged, this, &OutputPane::holdCaretAtEnd);
+}
+
+void OutputPane::setMaxLines(int lines) {
+    m_maxLines = qMax(0, lines);
+    trimToLimit();
+}
+
+int OutputPane::maxLines() const {
+    return m_maxLines;
+}
+
+void OutputPane::trimToLimit() {
+    // Lines go from the top in batches, a sixteenth of the limit at a time, not one with every
+    // reply: the layout then looks for its widest line again (every line of the pane) once per
+    // batch rather than once per reply, which would make each reply cost the whole pane.
+    const int excess = document()->blockCount() - m_maxLines;
+    if (m_maxLines == 0 || excess <= qMax(1, m_maxLines / 16))
+        return;
+    // Placed by position inside an edit block: moving block by block would lay out every line
+    // it passes.
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    cursor.setPosition(document()->findBlockByNumber(excess).position(), QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    cursor.endEditBlock();
 }
 
 void OutputPane::appendText(const QString &text) {
@@ -42,11 +68,9 @@ void OutputPane::appendText(const QString &text) {
     const bool onlyBreaks = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
         return c == QLatin1Char('\r') || c == QLatin1Char('\n');
     });
-    if (!onlyBreaks) {
-        m_replyFrom = m_text.size();
-        m_replyTo = m_replyFrom + text.size();
-    }
-    m_text += text;
+    if (!onlyBreaks)
+        m_newestReply = text;
+    m_unlogged += text;
     if (m_gathering)
         m_gathered += text;
     else
@@ -75,6 +99,7 @@ void OutputPane::insertAtEnd(const QString &text) {
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text, m_white);
     cursor.endEditBlock();
+    trimToLimit();
     holdCaretAtEnd();
     // A hidden pane (the windows in the notification area) follows when it is shown again.
     if (m_following && isVisible())
@@ -88,15 +113,25 @@ void OutputPane::showEvent(QShowEvent *event) {
 }
 
 void OutputPane::clearText() {
-    m_text.clear();
+    m_unlogged.clear();
     m_gathered.clear();
-    m_replyFrom = m_replyTo = 0;
+    m_newestReply.clear();
     clear();
     Q_EMIT emptied();
 }
 
+QString OutputPane::text() const {
+    QString gathered = m_gathered;
+    gathered.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return toPlainText() + gathered;
+}
+
+QString OutputPane::takeUnlogged() {
+    return std::exchange(m_unlogged, QString());
+}
+
 QString OutputPane::newestReply() const {
-    QString reply = m_text.mid(m_replyFrom, m_replyTo - m_replyFrom);
+    QString reply = m_newestReply;
     reply.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     while (reply.endsWith(QLatin1Char('\n')))
         reply.chop(1);

@@ -6,13 +6,19 @@
 // held at the end at all times, so new text always lands at the end and the pane follows the
 // newest line; the user cannot leave a selection or a caret anywhere else.
 //
-// The pane keeps a copy of its whole text as it was inserted (line breaks as given), which is
-// what the log writer is handed after each reply: reading it back from the document would cost
-// time proportional to the pane on every reply.
+// A day connected to a chatty server would fill the pane for ever: it keeps the newest lines
+// up to a limit and drops the oldest from the top. The log never depends on what the pane still
+// holds: what the pane is given is handed on, piece by piece, by takeUnlogged().
 class OutputPane final : public QPlainTextEdit {
     Q_OBJECT
 public:
+    static constexpr int DefaultMaxLines = 20000;
+
     explicit OutputPane(QWidget *parent = nullptr);
+
+    // The most lines the pane keeps, give or take a sixteenth; 0 keeps every line.
+    void setMaxLines(int lines);
+    int maxLines() const;
 
     // Inserts the text at the end in white.
     void appendText(const QString &text);
@@ -24,8 +30,11 @@ public:
     void showGathered();
     // Empties the pane.
     void clearText();
-    // The pane's whole text, exactly as inserted since it was last emptied.
-    const QString &text() const { return m_text; }
+    // The text the pane holds (gathered text included), each line break as one LF.
+    QString text() const;
+    // What the pane was given since this was last called or the pane was emptied, exactly as
+    // given, whether or not the pane still holds it.
+    QString takeUnlogged();
     // The newest reply: the last text inserted that was more than a line break.
     QString newestReply() const;
     // While off, new text does not scroll the pane to its end (the user is looking at a found
@@ -52,13 +61,14 @@ protected:
 
 private:
     void holdCaretAtEnd();
+    void trimToLimit();
     void insertAtEnd(const QString &text);
 
-    QString m_text;
+    QString m_unlogged;
     QString m_gathered;
     bool m_gathering = false;
-    qsizetype m_replyFrom = 0;
-    qsizetype m_replyTo = 0;
+    QString m_newestReply;
+    int m_maxLines = DefaultMaxLines;
     bool m_following = true;
     QTextCharFormat m_white;
     bool m_moving = false;

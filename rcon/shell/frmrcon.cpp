@@ -553,9 +553,11 @@ void FrmRcon::handleDatagram(const QString &datagram) {
     ReplyText = RconCodec::DisplayText(RconCodec::CleanReply(ReceivedText));
     m_program.AppendOutput(ReplyText);
     comforts->replyShown(ReplyText);
+    // Taken whether or not it is logged, so that it never piles up.
+    const QString forLog = output->TxtGet->takeUnlogged();
     if (m_program.LogToFile) {
         LogFileWriter &log = m_program.ConsoleLog();
-        if (!log.WriteLog(output->TxtGet->text()))
+        if (!log.WriteLog(forLog))
             return logWriteError(log);
     }
     m_program.AppendOutput(QStringLiteral("\r\n"));

@@ -158,7 +158,7 @@ private Q_SLOTS:
 
         // None of the window's traffic reaches the output window or the log.
         const QString pane = f.program->frmLog()->TxtGet->text();
-        QCOMPARE(pane, QStringLiteral("Connected to 127.0.0.1\n\r\n"));
+        QCOMPARE(pane, QStringLiteral("Connected to 127.0.0.1\n\n"));
         const QByteArray log = f.folder.readFile(QStringLiteral("rcon_log.txt"));
         QVERIFY(!log.contains("Talvero Test Server"));
         QVERIFY(!log.contains("kick"));

@@ -98,7 +98,7 @@ private Q_SLOTS:
 
         pane->appendText(QStringLiteral("third"));
         QVERIFY(pane->toPlainText().endsWith(QStringLiteral("second line\nthird")));
-        QCOMPARE(pane->text(), QStringLiteral("first line\r\nsecond line\r\nthird"));
+        QCOMPARE(pane->text(), QStringLiteral("first line\nsecond line\nthird"));
     }
 
     void typingIntoThePaneChangesNothing() {

@@ -2,6 +2,7 @@
 // commands as bytes on the wire, the replies in the output window, the server's notices, socket
 // errors, resets, the automatic commands and the log file.
 #include "rcon/console/frmlog.h"
+#include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/console/rconsocket.h"
 #include "rcon/settings/frmsetrcon.h"
@@ -20,6 +21,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -33,6 +35,7 @@
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 
 namespace {
@@ -137,7 +140,7 @@ private Q_SLOTS:
         QVERIFY(f.main->txtPassword->isEnabled());
         QCOMPARE(f.program->ChallengeText, QStringLiteral("1234567890"));
         QCOMPARE(f.program->frmLog()->LHost->text(), QStringLiteral("Connected to 127.0.0.1\r\n"));
-        QCOMPARE(f.pane->text(), QStringLiteral("Connected to 127.0.0.1\n\r\n"));
+        QCOMPARE(f.pane->text(), QStringLiteral("Connected to 127.0.0.1\n\n"));
         QVERIFY(!f.program->frmSetRcon()->CLog->isEnabled());
         QVERIFY(f.main->Rcon->isEnabled());
         QCOMPARE(f.main->Rcon->interval(), 120000);
@@ -223,35 +226,35 @@ private Q_SLOTS:
         f.start();
         QVERIFY(f.connectAndConfirm());
         QVERIFY(f.serverSays(reply("hostname: \"My Server\"\n")));
-        QVERIFY(f.pane->text().endsWith(QStringLiteral("hostname: \"My Server\"\n\r\n")));
+        QVERIFY(f.pane->text().endsWith(QStringLiteral("hostname: \"My Server\"\n\n")));
         QVERIFY(!f.pane->toPlainText().contains(QChar(0)));
 
         QVERIFY(f.serverSays(Mark + "l" + QByteArray(2, '\0')));
         QVERIFY(f.pane->text().endsWith(
-            QStringLiteral("The command as been received by the server . . .\n\r\n")));
+            QStringLiteral("The command as been received by the server . . .\n\n")));
 
         // A 45-byte reply that is not the ban notice is only output.
         const QByteArray line = reply(QByteArray(38, 'x'));
         QCOMPARE(line.size(), 45);
         QVERIFY(f.serverSays(line));
         QVERIFY(f.program->IsConnected);
-        QVERIFY(f.pane->text().endsWith(QString(38, QLatin1Char('x')) + QStringLiteral("\r\n")));
+        QVERIFY(f.pane->text().endsWith(QString(38, QLatin1Char('x')) + QStringLiteral("\n")));
 
         // A line of 31 bytes of output is no connect confirmation.
         QVERIFY(f.serverSays(reply(QByteArray(24, 'y'))));
-        QVERIFY(f.pane->text().endsWith(QString(24, QLatin1Char('y')) + QStringLiteral("\r\n")));
+        QVERIFY(f.pane->text().endsWith(QString(24, QLatin1Char('y')) + QStringLiteral("\n")));
 
         // Names in UTF-8 read as such; bytes that are not UTF-8 stay Latin-1.
         QVERIFY(f.serverSays(reply("player \xC3\xA9mile\n")));
-        QVERIFY(f.pane->text().endsWith(QStringLiteral("player \u00E9mile\n\r\n")));
+        QVERIFY(f.pane->text().endsWith(QStringLiteral("player \u00E9mile\n\n")));
         QVERIFY(f.serverSays(reply("map caf\xE9\n")));
-        QVERIFY(f.pane->text().endsWith(QStringLiteral("map caf\u00E9\n\r\n")));
+        QVERIFY(f.pane->text().endsWith(QStringLiteral("map caf\u00E9\n\n")));
 
         // Replies read in one turn reach the screen together, every one of them, in order.
         const qsizetype before = f.pane->text().size();
         for (const char *text : {"burst one\n", "burst two\n", "burst three\n"})
             f.server.sendToLastSender(reply(text));
-        const QString burst = QStringLiteral("burst one\n\r\nburst two\n\r\nburst three\n\r\n");
+        const QString burst = QStringLiteral("burst one\n\nburst two\n\nburst three\n\n");
         QTRY_VERIFY(f.pane->text().size() >= before + burst.size());
         QVERIFY(f.pane->text().endsWith(burst));
         QVERIFY(f.pane->toPlainText().endsWith(
@@ -390,7 +393,7 @@ private Q_SLOTS:
         };
         f.server.sendToLastSender(part(1, whole.mid(20)));
         f.server.sendToLastSender(part(0, whole.left(20)));
-        QTRY_VERIFY(f.pane->text().endsWith(QStringLiteral("first half, second half\n\r\n")));
+        QTRY_VERIFY(f.pane->text().endsWith(QStringLiteral("first half, second half\n\n")));
     }
 
     void foreignDatagramIsIgnored() {
@@ -401,7 +404,7 @@ private Q_SLOTS:
         f.server.sendFromForeign(Mark + "challenge rcon 9999999999\n" + QByteArray(1, '\0'));
         f.server.sendFromForeign(reply("spoofed"));
         QVERIFY(f.serverSays(reply("genuine")));
-        QCOMPARE(f.pane->text(), before + QStringLiteral("genuine\r\n"));
+        QCOMPARE(f.pane->text(), before + QStringLiteral("genuine\n"));
         QCOMPARE(f.program->ChallengeText, QStringLiteral("1234567890"));
     }
 
@@ -529,7 +532,7 @@ private Q_SLOTS:
         Fixture f(
             "[AutoIP]\nIP=\n[AutoRcon]\nRcon=status\nTime=60000\nRcon2=users\nTime2=120000\n");
         f.start();
-        QCOMPARE(f.pane->text(), QStringLiteral("Running in Automatic Command Mode . .\r\n \r\n"));
+        QCOMPARE(f.pane->text(), QStringLiteral("Running in Automatic Command Mode . .\n \n"));
         QCOMPARE(f.main->TimerX1->interval(), 60000);
         QCOMPARE(f.main->TimerX2->interval(), 120000);
 
@@ -645,6 +648,47 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(log.toUtf8(), expected);
+    }
+
+    // A day connected to a chatty server: the pane keeps its newest lines only (the number is an
+    // option; 0 keeps them all), the log still gets every reply once and in order, and what the
+    // user copies comes from what the pane holds.
+    void longSessionKeepsTheNewestLinesAndLogsEveryReply() {
+        for (const int maxLines : {40, 0}) {
+            Fixture f;
+            QSettings options(f.folder.optionsFile(), QSettings::IniFormat);
+            options.setValue(QStringLiteral("Output/MaxLines"), maxLines);
+            options.sync();
+            f.start();
+            QCOMPARE(f.pane->maxLines(), maxLines);
+            f.program->ConsoleLog().OpenLog(f.folder.filePath(QStringLiteral("rcon_log.txt")));
+            f.program->LogToFile = true;
+            QByteArray expectedLog;
+            constexpr int Replies = 300;
+            for (int i = 0; i < Replies; ++i) {
+                const QByteArray line = "reply " + QByteArray::number(i);
+                f.main->handleDatagram(QString::fromLatin1(reply(line + '\n')));
+                expectedLog += line + (i + 1 < Replies ? "\n\n" : "\n");
+            }
+            QCOMPARE(f.folder.readFile(QStringLiteral("rcon_log.txt")), expectedLog);
+            QVERIFY(f.pane->text().endsWith(QStringLiteral("reply 298\n\nreply 299\n\n")));
+            if (maxLines == 0) {
+                QVERIFY(f.pane->text().startsWith(QStringLiteral("reply 0\n")));
+                continue;
+            }
+            // Trimmed a few lines at a time: never fewer than the limit, never much more.
+            const int lines = f.pane->document()->blockCount();
+            QVERIFY2(lines >= maxLines && lines <= maxLines + maxLines / 16 + 1,
+                     qPrintable(QString::number(lines)));
+            QVERIFY(!f.pane->text().contains(QStringLiteral("reply 270\n")));
+            QApplication::clipboard()->clear();
+            QTest::keyClick(f.pane, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+            QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("reply 299"));
+            QTest::keyClick(f.pane, Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(QApplication::clipboard()->text(), f.pane->toPlainText());
+            QVERIFY(QApplication::clipboard()->text().startsWith(QStringLiteral("reply 2")) ||
+                    QApplication::clipboard()->text().startsWith(QStringLiteral("\nreply 2")));
+        }
     }
 
     void sendToTrayWithoutNotificationAreaMinimises() {
