@@ -13,7 +13,7 @@
 #include "rcon/console/frmlog.h"
 #include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
-#include "rcon/console/rconsocket.h"
+#include "rcon/protocol/rconsocket.h"
 #include "rcon/shell/frmrcon.h"
 #include "rcon/shell/program.h"
 #include "tests/support/fakeplatform.h"

@@ -1,7 +1,7 @@
 // The Players window's refresh: a status reply of 32 players parsed and the table updated (the
 // model replaced, sorted, the selection found again, the view laid out and painted).
 #include "rcon/players/frmplayers.h"
-#include "rcon/players/statusparser.h"
+#include "rcon/protocol/statusparser.h"
 #include "rcon/shell/program.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/goldsrcserver.h"

@@ -1,9 +1,9 @@
 #include "rcon/players/frmplayers.h"
 
 #include "rcon/players/playercelldelegate.h"
-#include "rcon/players/playercommands.h"
 #include "rcon/players/playertablemodel.h"
-#include "rcon/players/statusparser.h"
+#include "rcon/protocol/playercommands.h"
+#include "rcon/protocol/statusparser.h"
 #include "rcon/shell/fonts.h"
 #include "rcon/shell/frmrcon.h"
 #include "rcon/shell/placekeeper.h"
@@ -68,7 +68,7 @@ QString aboutPlayer(const QString &question, const PlayerRow &player) {
 FrmPlayers::FrmPlayers(Program &program)
     : QWidget(nullptr)
     , m_program(program)
-    , m_session(new RconSession([this] { return endpoint(); }, this))
+    , m_session(new RconRequests([this] { return endpoint(); }, this))
     , m_model(new PlayerTableModel(this))
     , m_sorted(new QSortFilterProxyModel(this)) {
     setObjectName(QStringLiteral("frmPlayers"));
@@ -87,8 +87,8 @@ FrmPlayers::FrmPlayers(Program &program)
 
     m_refreshTimer.setInterval(RefreshIntervalMs);
     connect(&m_refreshTimer, &QTimer::timeout, this, &FrmPlayers::requestStatus);
-    connect(m_session, &RconSession::answered, this, &FrmPlayers::onAnswered);
-    connect(m_session, &RconSession::failed, this, &FrmPlayers::onFailed);
+    connect(m_session, &RconRequests::answered, this, &FrmPlayers::onAnswered);
+    connect(m_session, &RconRequests::failed, this, &FrmPlayers::onFailed);
     if (FrmRcon *main = m_program.frmRcon()) {
         connect(main, &FrmRcon::connectionReset, this, &FrmPlayers::mainDisconnected);
         // Connected again while the window is open: it picks up where it stopped.
@@ -282,9 +282,9 @@ void FrmPlayers::buildActions() {
             &FrmPlayers::updateActions);
 }
 
-RconSession::Endpoint FrmPlayers::endpoint() const {
+RconRequests::Endpoint FrmPlayers::endpoint() const {
     // The main connection's server, and its password field as it reads now.
-    RconSession::Endpoint endpoint;
+    RconRequests::Endpoint endpoint;
     if (FrmRcon *main = m_program.frmRcon()) {
         endpoint.host = main->txtIP->text();
         endpoint.port = main->ServerPort;
@@ -326,12 +326,12 @@ void FrmPlayers::mainDisconnected() {
 void FrmPlayers::requestStatus() {
     if (!m_program.IsConnected || m_session->isPending(StatusCommand))
         return;
-    m_session->send(StatusCommand, RconSession::Ending::StatusEnd);
+    m_session->send(StatusCommand, RconRequests::Ending::StatusEnd);
 }
 
 void FrmPlayers::requestMaps() {
     if (!m_session->isPending(MapsCommand))
-        m_session->send(MapsCommand, RconSession::Ending::Pause);
+        m_session->send(MapsCommand, RconRequests::Ending::Quiet);
 }
 
 void FrmPlayers::onAnswered(const QString &command, const QString &text) {
@@ -354,8 +354,8 @@ void FrmPlayers::onAnswered(const QString &command, const QString &text) {
     showMessage(answer, Message::Action);
 }
 
-void FrmPlayers::onFailed(const QString &, RconSession::Failure failure, const QString &message) {
-    if (failure == RconSession::Failure::NoAnswer) {
+void FrmPlayers::onFailed(const QString &, RconRequests::Failure failure, const QString &message) {
+    if (failure == RconRequests::Failure::NoAnswer) {
         // Silence is no refusal: the next refresh asks again.
         showMessage(message, Message::Problem);
         return;
@@ -454,7 +454,7 @@ void FrmPlayers::runAction(const QStringList &commands) {
     for (const QString &command : commands)
         m_session->send(command);
     // The table shows the effect at once.
-    m_session->send(StatusCommand, RconSession::Ending::StatusEnd);
+    m_session->send(StatusCommand, RconRequests::Ending::StatusEnd);
 }
 
 void FrmPlayers::kickSelected() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rcon/players/rconsession.h"
+#include "rcon/protocol/rconrequests.h"
 
 #include <QList>
 #include <QTimer>
@@ -48,7 +48,7 @@ public:
     const PlayerRow *selectedPlayer() const;
     // Selects the player with this user id; false when there is none.
     bool selectUser(int userId);
-    RconSession *session() const { return m_session; }
+    RconRequests *session() const { return m_session; }
 
     QLabel *LblHost = nullptr;
     QLabel *LblMap = nullptr;
@@ -80,11 +80,11 @@ private:
 
     void buildWidgets();
     void buildActions();
-    RconSession::Endpoint endpoint() const;
+    RconRequests::Endpoint endpoint() const;
     void requestStatus();
     void requestMaps();
     void onAnswered(const QString &command, const QString &text);
-    void onFailed(const QString &command, RconSession::Failure failure, const QString &message);
+    void onFailed(const QString &command, RconRequests::Failure failure, const QString &message);
     void showMessage(const QString &text, Message kind);
     void updateActions();
     bool confirm(const QString &question);
@@ -98,7 +98,7 @@ private:
     void saveGeometryToOptions() const;
 
     Program &m_program;
-    RconSession *m_session;
+    RconRequests *m_session;
     PlayerTableModel *m_model;
     QSortFilterProxyModel *m_sorted;
     QTimer m_refreshTimer;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rcon/players/statusparser.h"
+#include "rcon/protocol/statusparser.h"
 
 #include <QAbstractTableModel>
 #include <QList>

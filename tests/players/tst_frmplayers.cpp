@@ -6,7 +6,7 @@
 #include "rcon/console/outputpane.h"
 #include "rcon/players/frmplayers.h"
 #include "rcon/players/playertablemodel.h"
-#include "rcon/players/statusparser.h"
+#include "rcon/protocol/statusparser.h"
 #include "rcon/settings/settingsstore.h"
 #include "rcon/shell/fonts.h"
 #include "rcon/shell/frmrcon.h"

@@ -4,7 +4,7 @@
 #include "rcon/console/frmlog.h"
 #include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
-#include "rcon/console/rconsocket.h"
+#include "rcon/protocol/rconsocket.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/settingsstore.h"
 #include "rcon/shell/fonts.h"

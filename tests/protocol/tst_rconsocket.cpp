@@ -1,5 +1,5 @@
 // The socket to the game server, against a scripted server on 127.0.0.1.
-#include "rcon/console/rconsocket.h"
+#include "rcon/protocol/rconsocket.h"
 #include "tests/support/fakegameserver.h"
 #include "tests/support/goldsrcserver.h"
 

@@ -1,4 +1,4 @@
-#include "rcon/console/rconsocket.h"
+#include "rcon/protocol/rconsocket.h"
 
 #include <QHostInfo>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "rcon/players/statusparser.h"
+#include "rcon/protocol/statusparser.h"
 
-#include "rcon/console/rconcodec.h"
+#include "rcon/protocol/rconcodec.h"
 
 #include <QRegularExpression>
 

@@ -1,5 +1,5 @@
 // The datagrams the client builds and how it reads the server's, byte for byte.
-#include "rcon/console/rconcodec.h"
+#include "rcon/protocol/rconcodec.h"
 #include "rcon/shell/website.h"
 
 #include <QTest>

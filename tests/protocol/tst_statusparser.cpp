@@ -1,6 +1,6 @@
 // The status table as GoldSrc servers write it, and the commands built from its rows.
-#include "rcon/players/playercommands.h"
-#include "rcon/players/statusparser.h"
+#include "rcon/protocol/playercommands.h"
+#include "rcon/protocol/statusparser.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "rcon/players/playercommands.h"
+#include "rcon/protocol/playercommands.h"
 
 #include <QRegularExpression>
 

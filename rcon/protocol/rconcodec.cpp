@@ -1,4 +1,4 @@
-#include "rcon/console/rconcodec.h"
+#include "rcon/protocol/rconcodec.h"
 
 #include "rcon/shell/website.h"
 
