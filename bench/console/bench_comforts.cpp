@@ -80,7 +80,7 @@ struct Connected {
         }
         if (logging) {
             program.ConsoleLog().OpenLog(folder.filePath(QStringLiteral("rcon_log.txt")));
-            program.LogToFile = true;
+            program.setLogToFile(true);
         }
         main->txtIP->setText(QStringLiteral("127.0.0.1"));
         main->txtPort->setText(QString::number(port));

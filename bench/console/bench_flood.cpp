@@ -13,7 +13,7 @@
 #include "rcon/console/frmlog.h"
 #include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
-#include "rcon/protocol/rconsocket.h"
+#include "rcon/protocol/rconsession.h"
 #include "rcon/shell/frmrcon.h"
 #include "rcon/shell/program.h"
 #include "tests/support/fakeplatform.h"
@@ -163,7 +163,7 @@ void BM_Flood(benchmark::State &state) {
         OutputPane *pane = program.frmLog()->TxtGet;
         if (qEnvironmentVariableIsSet("TALVERO_BENCH_LOG")) {
             program.ConsoleLog().OpenLog(folder.filePath(QStringLiteral("rcon_log.txt")));
-            program.LogToFile = true;
+            program.setLogToFile(true);
         }
         FloodServer server;
         main->txtIP->setText(QStringLiteral("127.0.0.1"));
@@ -175,12 +175,12 @@ void BM_Flood(benchmark::State &state) {
         while (!program.frmLog()->LHost->text().startsWith(QStringLiteral("Connected")) &&
                wait.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-        if (!program.IsConnected) {
+        if (!program.isConnected()) {
             state.SkipWithError("the flood server did not confirm");
             return;
         }
         long long replies = 0;
-        QObject::connect(main->wsk, &RconSocket::dataArrival, [&] { ++replies; });
+        QObject::connect(&program.mainSession(), &RconSession::replyReceived, [&] { ++replies; });
         const double startMb = residentMb();
         double peakMb = startMb;
         Probe probe;

@@ -1,9 +1,10 @@
-// The reply path with logging on: 100,000 replies of 80 characters through the main window's
-// datagram handling (parse, sort, clean, append to the pane, hand the pane's text to the log
-// writer, CR LF). Nothing in the path may grow with the pane: the counters compare the cost
+// The reply path with logging on: 100,000 replies of 80 characters through the main session and
+// the main window's handling of them (parse, sort, clean, append to the pane, hand the reply to
+// the log writer, CR LF). Nothing in the path may grow with the pane: the counters compare the cost
 // per reply over the last 10,000 replies with that over the first 10,000, in elapsed time and
 // in this thread's processor time (which other programs on a busy machine do not disturb).
 #include "rcon/console/logfilewriter.h"
+#include "rcon/protocol/rconsession.h"
 #include "rcon/shell/frmrcon.h"
 #include "rcon/shell/program.h"
 #include "tests/support/fakeplatform.h"
@@ -42,9 +43,10 @@ void BM_ReplyPathWithLog(benchmark::State &state) {
                              qEnvironmentVariable("TALVERO_BENCH_MAXLINES").toInt());
         }
         Program program(folder.path(), folder.optionsFile(), platform);
-        FrmRcon *main = program.frmRcon();
+        program.frmRcon();
+        RconSession &session = program.mainSession();
         program.ConsoleLog().OpenLog(folder.filePath(QStringLiteral("rcon_log.txt")));
-        program.LogToFile = true;
+        program.setLogToFile(true);
         QList<QString> datagrams;
         datagrams.reserve(Replies);
         for (int i = 0; i < Replies; ++i)
@@ -66,7 +68,7 @@ void BM_ReplyPathWithLog(benchmark::State &state) {
                 last = clock.nsecsElapsed();
                 cpuLast = threadCpuNs();
             }
-            main->handleDatagram(datagrams[i]);
+            session.receive(datagrams[i]);
         }
         const qint64 total = clock.nsecsElapsed();
         last = total - last;

@@ -5,14 +5,12 @@
 #include "rcon/console/outputpane.h"
 #include "rcon/shell/fonts.h"
 #include "rcon/shell/framepacer.h"
-#include "rcon/shell/frmrcon.h"
 #include "rcon/shell/placekeeper.h"
 #include "rcon/shell/program.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLinearGradient>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -178,12 +176,32 @@ bool FrmLog::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void FrmLog::paneMousePressed(Qt::MouseButtons buttons, const QPoint &globalPos) {
-    if (!(buttons & Qt::RightButton))
-        return;
-    // Before connecting the pane offers the options, afterwards the server commands.
-    FrmRcon *main = m_program.frmRcon();
-    QMenu *menu = m_program.IsConnected ? main->MnuCommands : main->MnuOptions;
-    menu->popup(globalPos);
+    if (buttons & Qt::RightButton)
+        m_program.showConsoleMenu(globalPos);
+}
+
+void FrmLog::appendOutput(const QString &text) {
+    TxtGet->appendText(text);
+}
+
+void FrmLog::clearOutput() {
+    TxtGet->clearText();
+}
+
+void FrmLog::setStatus(const QString &text) {
+    LHost->setText(text);
+}
+
+void FrmLog::beginBurst() {
+    TxtGet->gather();
+}
+
+void FrmLog::endBurst() {
+    TxtGet->showGathered();
+}
+
+QString FrmLog::takeUnlogged() {
+    return TxtGet->takeUnlogged();
 }
 
 void FrmLog::closeEvent(QCloseEvent *event) {

@@ -18,6 +18,19 @@ public:
     explicit FrmLog(Program &program);
     ~FrmLog() override;
 
+    // What the main window does with the output.
+    // Appends text to the pane, in white.
+    void appendOutput(const QString &text);
+    // Empties the pane.
+    void clearOutput();
+    // The connection's status beside the title.
+    void setStatus(const QString &text);
+    // Replies read in one turn of the event loop go into the pane together, at the end.
+    void beginBurst();
+    void endBurst();
+    // What the pane was given since this was last called or the pane was emptied (for the log).
+    QString takeUnlogged();
+
     QLabel *Label = nullptr;
     QLabel *LHost = nullptr;
     QWidget *PicText = nullptr;

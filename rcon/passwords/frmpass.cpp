@@ -1,10 +1,10 @@
 #include "rcon/passwords/frmpass.h"
 
 #include "rcon/passwords/passwordfile.h"
+#include "rcon/protocol/rconsession.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/shell/fonts.h"
-#include "rcon/shell/frmrcon.h"
 #include "rcon/shell/program.h"
 #include "rcon/shell/programicon.h"
 #include "rcon/xpbutton/xpbutton.h"
@@ -184,8 +184,7 @@ void FrmPass::applyStartupChoice() {
         file.write(PasswordFile::UseThis, choice);
         lPass->setText(file.read(PasswordFile::usethis));
         // As stored: a choice of "No Password" is turned into an empty box only at start-up.
-        if (FrmRcon *main = m_program.frmRcon())
-            main->txtPassword->setText(file.read(PasswordFile::usethis));
+        m_program.mainSession().setPassword(file.read(PasswordFile::usethis));
     });
 }
 

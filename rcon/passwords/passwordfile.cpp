@@ -128,7 +128,7 @@ QString PasswordFile::backupPath() const {
 }
 
 bool PasswordFile::WriteNewINI() const {
-    if (!m_ini.control())
+    if (!m_ini.isUsable())
         return false;
     // The file may hold server passwords whose access password was lost, or be damaged or too
     // long to unscramble: it moves aside whole, as it is on disk, and the fill starts afresh.

@@ -37,7 +37,7 @@ public:
     // The value of a slot that holds no password.
     static constexpr QLatin1String NoPassword{"No Password"};
 
-    // path: the program folder's "password"; ini: the program's INI control.
+    // path: the program folder's "password"; ini: how its INI text is read and written.
     PasswordFile(QString path, IniAccess ini);
 
     const QString &path() const { return m_path; }
@@ -61,7 +61,7 @@ public:
     // to "Pass5" and "usethis" "No Password", all in section "Password". A file that holds
     // anything is first kept as "password.bak" beside it (replacing an older one), whether it
     // could be read or not, so no stored password is ever lost to a first fill. Returns false,
-    // leaving the file as it was, when that backup cannot be made or there is no INI control.
+    // leaving the file as it was, when that backup cannot be made or the INI cannot be reached.
     bool WriteNewINI() const;
     QString backupPath() const;
 

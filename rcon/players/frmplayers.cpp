@@ -5,7 +5,6 @@
 #include "rcon/protocol/playercommands.h"
 #include "rcon/protocol/statusparser.h"
 #include "rcon/shell/fonts.h"
-#include "rcon/shell/frmrcon.h"
 #include "rcon/shell/placekeeper.h"
 #include "rcon/shell/platform.h"
 #include "rcon/shell/program.h"
@@ -22,7 +21,6 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
 #include <QSortFilterProxyModel>
@@ -89,14 +87,16 @@ FrmPlayers::FrmPlayers(Program &program)
     connect(&m_refreshTimer, &QTimer::timeout, this, &FrmPlayers::requestStatus);
     connect(m_session, &RconRequests::answered, this, &FrmPlayers::onAnswered);
     connect(m_session, &RconRequests::failed, this, &FrmPlayers::onFailed);
-    if (FrmRcon *main = m_program.frmRcon()) {
-        connect(main, &FrmRcon::connectionReset, this, &FrmPlayers::mainDisconnected);
-        // Connected again while the window is open: it picks up where it stopped.
-        connect(main, &FrmRcon::connectionConfirmed, this, [this] {
-            if (isVisible())
-                refresh();
-        });
-    }
+    const RconSession &main = m_program.mainSession();
+    connect(&main, &RconSession::openChanged, this, [this](bool open) {
+        if (!open)
+            mainDisconnected();
+    });
+    // Connected again while the window is open: it picks up where it stopped.
+    connect(&main, &RconSession::replyReceived, this, [this](const RconReply &reply) {
+        if (reply.kind == RconReply::Kind::Challenge && isVisible())
+            refresh();
+    });
 
     QSettings options(m_program.optionsFile(), QSettings::IniFormat);
     options.beginGroup(OptionsGroup);
@@ -283,14 +283,9 @@ void FrmPlayers::buildActions() {
 }
 
 RconRequests::Endpoint FrmPlayers::endpoint() const {
-    // The main connection's server, and its password field as it reads now.
-    RconRequests::Endpoint endpoint;
-    if (FrmRcon *main = m_program.frmRcon()) {
-        endpoint.host = main->txtIP->text();
-        endpoint.port = main->ServerPort;
-        endpoint.password = main->txtPassword->text();
-    }
-    return endpoint;
+    // The main connection's server, and its password as it reads now.
+    const RconSession &main = m_program.mainSession();
+    return {main.host(), main.port(), main.password()};
 }
 
 void FrmPlayers::open() {
@@ -305,7 +300,7 @@ void FrmPlayers::open() {
 }
 
 void FrmPlayers::refresh() {
-    if (!m_program.IsConnected) {
+    if (!m_program.isConnected()) {
         showMessage(QStringLiteral("Not connected."), Message::Problem);
         return;
     }
@@ -324,7 +319,7 @@ void FrmPlayers::mainDisconnected() {
 }
 
 void FrmPlayers::requestStatus() {
-    if (!m_program.IsConnected || m_session->isPending(StatusCommand))
+    if (!m_program.isConnected() || m_session->isPending(StatusCommand))
         return;
     m_session->send(StatusCommand, RconRequests::Ending::StatusEnd);
 }
@@ -420,7 +415,7 @@ void FrmPlayers::showMessage(const QString &text, Message kind) {
 
 void FrmPlayers::updateActions() {
     const PlayerRow *player = selectedPlayer();
-    const bool live = m_program.IsConnected;
+    const bool live = m_program.isConnected();
     const bool hasAddress = player && PlayerCommands::ipOf(player->address).has_value();
     // A bot has no id of its own to ban.
     const bool bannable = player && player->uniqueId != QLatin1String("BOT");
@@ -447,7 +442,7 @@ bool FrmPlayers::confirm(const QString &question) {
 }
 
 void FrmPlayers::runAction(const QStringList &commands) {
-    if (!m_program.IsConnected) {
+    if (!m_program.isConnected()) {
         showMessage(QStringLiteral("Not connected."), Message::Problem);
         return;
     }
@@ -459,7 +454,7 @@ void FrmPlayers::runAction(const QStringList &commands) {
 
 void FrmPlayers::kickSelected() {
     const PlayerRow *player = selectedPlayer();
-    if (!player || !m_program.IsConnected)
+    if (!player || !m_program.isConnected())
         return;
     const std::optional<QString> command = PlayerCommands::kick(player->userId);
     if (!command || !confirm(aboutPlayer(QStringLiteral("Kick this player?"), *player)))
@@ -469,7 +464,7 @@ void FrmPlayers::kickSelected() {
 
 void FrmPlayers::banSelected(int minutes) {
     const PlayerRow *player = selectedPlayer();
-    if (!player || !m_program.IsConnected)
+    if (!player || !m_program.isConnected())
         return;
     const std::optional<QString> command = PlayerCommands::banId(minutes, player->userId);
     const QString question =
@@ -484,7 +479,7 @@ void FrmPlayers::banSelected(int minutes) {
 
 void FrmPlayers::banAddressSelected(int minutes) {
     const PlayerRow *player = selectedPlayer();
-    if (!player || !m_program.IsConnected)
+    if (!player || !m_program.isConnected())
         return;
     const std::optional<QString> command = PlayerCommands::addIp(minutes, player->address);
     if (!command)
@@ -502,7 +497,7 @@ void FrmPlayers::banAddressSelected(int minutes) {
 void FrmPlayers::changeMap() {
     const QString map = CboMap->currentText();
     const std::optional<QString> command = PlayerCommands::changeLevel(map);
-    if (!command || !m_program.IsConnected)
+    if (!command || !m_program.isConnected())
         return;
     if (!confirm(QStringLiteral("Change the map to %1?").arg(map)))
         return;

@@ -35,7 +35,7 @@ RconReply RconReply::fromDatagram(const QString &datagram, QString *challenge) {
 RconSession::RconSession(QObject *parent)
     : QObject(parent)
     , m_socket(new RconSocket(this)) {
-    connect(m_socket, &RconSocket::dataArrival, this, [this] { receive(m_socket->getData()); });
+    connect(m_socket, &RconSocket::dataArrival, this, [this] { deliver(m_socket->getData()); });
     connect(m_socket, &RconSocket::burstDelivered, this, &RconSession::burstDelivered);
     connect(m_socket, &RconSocket::error, this, &RconSession::socketError);
 }
@@ -95,5 +95,10 @@ bool RconSession::send(const QString &datagram) {
 }
 
 void RconSession::receive(const QString &datagram) {
+    deliver(datagram);
+    emit burstDelivered();
+}
+
+void RconSession::deliver(const QString &datagram) {
     emit replyReceived(RconReply::fromDatagram(datagram, &m_challenge));
 }

@@ -72,8 +72,8 @@ public:
     bool sendAdminCommand(const QString &adminText);
     bool sendBroadcast();
 
-    // Takes one datagram from the server: the challenge is noted and the reply handed on. The
-    // socket's datagrams come through here.
+    // Takes one datagram from the server as if it had come alone: the challenge is noted, the
+    // reply handed on, and the burst is over.
     void receive(const QString &datagram);
 
 Q_SIGNALS:
@@ -89,6 +89,7 @@ Q_SIGNALS:
 
 private:
     bool send(const QString &datagram);
+    void deliver(const QString &datagram);
 
     RconSocket *m_socket;
     QString m_host;

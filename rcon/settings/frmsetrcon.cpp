@@ -200,9 +200,12 @@ void FrmSetRcon::buildControls() {
     connect(CSendToTray, &QCheckBox::toggled, this, [&settings](bool ticked) {
         settings.saveOption(SettingsStore::SendToTrayOnBoot, ticked);
     });
+    // The log option is read at connect: it stays as it is while a connection lasts.
+    connect(&m_program, &Program::logOptionLockChanged, CLog,
+            [this](bool locked) { CLog->setEnabled(!locked); });
     connect(CLog, &QCheckBox::toggled, this, [this, &settings](bool ticked) {
         settings.saveOption(SettingsStore::LogText2File, ticked);
-        m_program.LogToFile = ticked;
+        m_program.setLogToFile(ticked);
     });
     // Any click on "Ask for password" means: ask again from now on.
     connect(ChkAskPM, &QCheckBox::toggled, this,
@@ -300,7 +303,7 @@ void FrmSetRcon::load() {
     CLog->setChecked(logOption == 1);
     // The log option is read at connect; a dialog loaded again during a connection must not
     // offer to change it until the connection ends.
-    CLog->setEnabled(!m_program.IsConnected);
+    CLog->setEnabled(!m_program.isLogOptionLocked());
     SettingsChanged = false;
 }
 

@@ -5,11 +5,15 @@
 #include <QPointer>
 #include <QString>
 
-// The program's one way to INI files: every read and write of "talvero.ini" and of the
-// password file goes through the program's INI control `I1`, which this wraps. The control
-// comes from a library loaded at run time, so it is called late-bound by member name. Without a
-// control (its library failed to load, or its window is gone) every read answers "[NOT FOUND]"
-// and every write is skipped, as a store that cannot be read or written does.
+// Reading and writing keys of INI files ("talvero.ini", the password file) as the INI control
+// does: absent values read "[NOT FOUND]", a value reads at most 253 characters. Either through
+// an INI control a form hosts (the control comes from a library loaded at run time, so it is
+// called late-bound by member name), or directly through the same INI logic the control uses,
+// for the program and the core, which need no form for it.
+//
+// Through a control that is missing (its library failed to load, or its window is gone) every
+// read answers "[NOT FOUND]" and every write is skipped, as a store that cannot be read or
+// written does.
 class IniAccess final {
 public:
     // The INI control's answer for a missing file, section or key; every reader tests for it.
@@ -17,8 +21,12 @@ public:
 
     IniAccess() = default;
     explicit IniAccess(QObject *control);
+    // Access without a control.
+    static IniAccess direct();
 
     QObject *control() const { return m_control; }
+    // Reads and writes reach the file (a control that is there, or direct access).
+    bool isUsable() const { return m_direct || m_control; }
 
     QString GetFromINI(const QString &section, const QString &key, const QString &file) const;
     // The value comes first, before the section and key, as the control takes them.
@@ -28,4 +36,5 @@ public:
 private:
     // Guarded, because the control lives on a window that may be closed before its users are.
     QPointer<QObject> m_control;
+    bool m_direct = false;
 };

@@ -3,11 +3,10 @@
 #include "rcon/console/consolecomforts.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/logfilewriter.h"
-#include "rcon/console/outputpane.h"
 #include "rcon/passwords/frmpassenter.h"
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/protocol/rconcodec.h"
-#include "rcon/protocol/rconsocket.h"
+#include "rcon/protocol/rconsession.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/settingsini.h"
@@ -24,9 +23,7 @@
 #include "rcon/shell/website.h"
 #include "rcon/xpbutton/xpbutton.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
 #include <QGridLayout>
@@ -97,14 +94,21 @@ FrmRcon::FrmRcon(Program &program)
     comforts =
         new ConsoleComforts(m_program.userStateDir(), txtIP, txtPort, txtSend, TxtSendAdmin, this);
 
-    wsk = new RconSocket(this);
-    connect(wsk, &RconSocket::dataArrival, this, &FrmRcon::wskDataArrival);
+    RconSession &session = m_program.mainSession();
+    connect(&session, &RconSession::replyReceived, this, &FrmRcon::onReply);
     // A burst of replies reaches the pane's document at once, when the burst is over.
-    connect(wsk, &RconSocket::burstDelivered, this, [this] {
+    connect(&session, &RconSession::burstDelivered, this, [this] {
         if (FrmLog *output = m_program.frmLog())
-            output->TxtGet->showGathered();
+            output->endBurst();
     });
-    connect(wsk, &RconSocket::error, this, &FrmRcon::wskError);
+    connect(&session, &RconSession::socketError, this, &FrmRcon::wskError);
+    // Every send reads the password field as it is then: the field and the session's password
+    // are one, whoever changes them (the Password Manager's start-up choice).
+    connect(txtPassword, &QLineEdit::textChanged, &session, &RconSession::setPassword);
+    connect(&session, &RconSession::passwordChanged, this, [this](const QString &password) {
+        if (txtPassword->text() != password)
+            txtPassword->setText(password);
+    });
 
     Tray = new TrayIcon(this);
     Tray->setToolTip(QStringLiteral("Talvero - ") + QString::fromLatin1(talvero::WebsiteAddress));
@@ -114,9 +118,7 @@ FrmRcon::FrmRcon(Program &program)
     buildTimers();
 }
 
-FrmRcon::~FrmRcon() {
-    wsk->close();
-}
+FrmRcon::~FrmRcon() = default;
 
 void FrmRcon::buildFields() {
     auto makeField = [this](const QString &name) {
@@ -221,7 +223,7 @@ void FrmRcon::buildFields() {
     // Enter in a field of the server connects, as the Connect button does, until connected.
     for (QLineEdit *field : {txtIP, txtPort, txtPassword}) {
         connect(field, &QLineEdit::returnPressed, this, [this] {
-            if (!m_program.IsConnected && cmdconnect->isEnabled())
+            if (!m_program.isConnected() && cmdconnect->isEnabled())
                 connectEntry();
         });
     }
@@ -337,17 +339,14 @@ void FrmRcon::buildTimers() {
     TimerX1 = create(QStringLiteral("TimerX1"), 0);
     TimerX2 = create(QStringLiteral("TimerX2"), 0);
     connect(Rcon, &LongTimer::Timer, this, &FrmRcon::broadcast);
-    connect(TimerX1, &LongTimer::Timer, this,
-            [this] { runAutomaticCommand(m_program.AutoCommand1); });
-    connect(TimerX2, &LongTimer::Timer, this,
-            [this] { runAutomaticCommand(m_program.AutoCommand2); });
+    connect(TimerX1, &LongTimer::Timer, this, [this] { runAutomaticCommand(m_autoCommand1); });
+    connect(TimerX2, &LongTimer::Timer, this, [this] { runAutomaticCommand(m_autoCommand2); });
 }
 
 void FrmRcon::load() {
-    m_program.LogToFile = m_program.settings().readOption(SettingsStore::LogText2File) == 1;
+    m_program.setLogToFile(m_program.settings().readOption(SettingsStore::LogText2File) == 1);
     Tray->setIcon(windowIcon());
     Program::SetTranslucency(this, 0);
-    m_program.IsConnected = false;
     LoadStartupDefaults();
     for (XpButton *button :
          {CmdSendAdmin, CmdSettings, cmdconnect, cmddisconnect, CmdClose, CmdTray, CmdSend})
@@ -362,37 +361,37 @@ void FrmRcon::load() {
 
 void FrmRcon::LoadStartupDefaults() {
     const QString ini = m_program.dataFilePath(QString(SettingsIni::FileName));
-    IniAccess I1 = m_program.I1();
+    const IniAccess I1 = IniAccess::direct();
     txtIP->setText(I1.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::ip, ini));
     txtPort->setText(I1.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::port, ini));
     txtPassword->setText(m_program.passwordFile().read(PasswordFile::usethis));
 
     // An absent key reads "[NOT FOUND]": never a command to send, a port or a password.
     auto present = [](const QString &value) { return value == NotFound ? QString() : value; };
-    m_program.AutoCommand1 =
+    m_autoCommand1 =
         present(I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::rcon, ini));
-    m_program.AutoCommand2 =
+    m_autoCommand2 =
         present(I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::rcon2, ini));
     bool ok = false;
     const qint32 interval1 =
         I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::time, ini).toInt(&ok);
     if (ok)
-        m_program.AutoInterval1 = interval1;
+        m_autoInterval1 = interval1;
     const qint32 interval2 =
         I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::time2, ini).toInt(&ok);
     if (ok)
-        m_program.AutoInterval2 = interval2;
+        m_autoInterval2 = interval2;
 
-    if (!m_program.AutoCommand1.isEmpty()) {
-        TimerX1->setInterval(m_program.AutoInterval1);
+    if (!m_autoCommand1.isEmpty()) {
+        TimerX1->setInterval(m_autoInterval1);
         m_program.AppendOutput(QStringLiteral("Running in Automatic Command Mode . .\r\n \r\n"));
     } else {
         TimerX1->setInterval(0);
-        m_program.AutoCommand1.clear();
-        m_program.AutoInterval1 = 0;
+        m_autoCommand1.clear();
+        m_autoInterval1 = 0;
     }
-    if (!m_program.AutoCommand2.isEmpty())
-        TimerX2->setInterval(m_program.AutoInterval2);
+    if (!m_autoCommand2.isEmpty())
+        TimerX2->setInterval(m_autoInterval2);
 
     if (txtPassword->text() == PasswordFile::NoPassword || txtPassword->text() == NotFound)
         txtPassword->clear();
@@ -405,21 +404,17 @@ void FrmRcon::LoadStartupDefaults() {
 }
 
 void FrmRcon::connectEntry() {
-    // The Properties log box stays disabled for as long as the connection lasts (only a reset
-    // enables it): with logging off it is disabled before connecting, with logging on after.
-    auto disableLogBox = [this] {
-        if (FrmSetRcon *properties = m_program.frmSetRcon())
-            properties->CLog->setEnabled(false);
-    };
+    // The log option stays locked for as long as the connection lasts (only a reset unlocks
+    // it): with logging off it is locked before connecting, with logging on after.
     const bool logging = m_program.settings().readOption(SettingsStore::LogText2File) == 1;
     if (logging)
         m_program.ConsoleLog().OpenLog(m_program.dataFilePath(QStringLiteral("rcon_log.txt")));
     else
-        disableLogBox();
-    m_program.LogToFile = logging;
+        m_program.setLogOptionLocked(true);
+    m_program.setLogToFile(logging);
     ConnectToServer();
     if (logging)
-        disableLogBox();
+        m_program.setLogOptionLocked(true);
 }
 
 void FrmRcon::ConnectToServer() {
@@ -433,20 +428,16 @@ void FrmRcon::ConnectToServer() {
     if (!port)
         return connectionError();
     ServerPort = *port;
-    if (!wsk->setRemoteHost(txtIP->text()) || !wsk->setRemotePort(ServerPort) ||
-        !wsk->bind(wsk->localPort()))
+    RconSession &session = m_program.mainSession();
+    if (!session.open(txtIP->text(), ServerPort))
         return connectionError();
 
     // The log's block for this connection begins with when and to which server.
-    if (m_program.LogToFile)
+    if (m_program.logToFile())
         m_program.ConsoleLog().beginConnection(txtIP->text(), ServerPort);
 
-    const quint64 resetsBefore = m_resets;
-    m_program.RequestChallenge();
-    // The challenge request lets events run: a socket error handled then has already reset
-    // the window, and the connection stops there.
-    if (m_resets != resetsBefore)
-        return;
+    // A failed send shows later, as the socket's error.
+    session.requestChallenge();
 
     cmdconnect->setEnabled(false);
     cmddisconnect->setEnabled(true);
@@ -457,9 +448,8 @@ void FrmRcon::ConnectToServer() {
     txtPort->setEnabled(false);
     // Connect no longer applies: the next thing typed is a command.
     txtSend->setFocus(Qt::OtherFocusReason);
-    m_program.IsConnected = true;
-    TimerX1->setEnabled(!m_program.AutoCommand1.isEmpty());
-    TimerX2->setEnabled(!m_program.AutoCommand2.isEmpty());
+    TimerX1->setEnabled(!m_autoCommand1.isEmpty());
+    TimerX2->setEnabled(!m_autoCommand2.isEmpty());
     Rcon->setEnabled(true);
     Rcon->setInterval(120000);
 }
@@ -472,16 +462,12 @@ void FrmRcon::connectionError() {
 }
 
 void FrmRcon::ResetConnection() {
-    ++m_resets;
-    wsk->close();
-    m_program.IsConnected = false;
-    emit connectionReset();
+    m_program.mainSession().close();
     FrmLog *output = m_program.frmLog();
     if (output)
-        output->LHost->setText(QStringLiteral("Not Connected"));
+        output->setStatus(QStringLiteral("Not Connected"));
     CmdSendAdmin->setEnabled(false);
-    if (FrmSetRcon *properties = m_program.frmSetRcon())
-        properties->CLog->setEnabled(true);
+    m_program.setLogOptionLocked(false);
     CmdSend->setEnabled(false);
     cmdconnect->setEnabled(true);
     TxtSendAdmin->clear();
@@ -494,7 +480,7 @@ void FrmRcon::ResetConnection() {
     txtPassword->clear();
     txtSend->clear();
     if (output)
-        output->TxtGet->clearText();
+        output->clearOutput();
     TimerX1->setEnabled(false);
     TimerX2->setEnabled(false);
     Rcon->setEnabled(false);
@@ -502,60 +488,52 @@ void FrmRcon::ResetConnection() {
     LoadStartupDefaults();
 }
 
-void FrmRcon::wskDataArrival() {
-    if (FrmLog *output = m_program.frmLog())
-        output->TxtGet->gather();
-    handleDatagram(wsk->getData());
-}
-
-void FrmRcon::handleDatagram(const QString &datagram) {
-    ReceivedText = datagram;
-    RconCodec::ParseChallengeReply(ReceivedText, m_program.ChallengeText);
+void FrmRcon::onReply(const RconReply &reply) {
     // The output window goes first when the program ends; a late datagram finds nothing to show
     // itself in.
     FrmLog *output = m_program.frmLog();
     if (!output)
         return;
-    switch (RconCodec::ClassifyReply(ReceivedText)) {
-    case RconCodec::ReplyKind::ConnectConfirmation:
-        ReceivedText = QStringLiteral("CConnected to ") + txtIP->text() + QStringLiteral("\r\n");
-        output->LHost->setText(QStringLiteral("Connected to ") + txtIP->text() +
-                               QStringLiteral("\r\n"));
+    output->beginBurst();
+    QString received = reply.datagram;
+    switch (reply.kind) {
+    case RconReply::Kind::Challenge:
+        received = QStringLiteral("CConnected to ") + txtIP->text() + QStringLiteral("\r\n");
+        output->setStatus(QStringLiteral("Connected to ") + txtIP->text() + QStringLiteral("\r\n"));
         comforts->serverConfirmed(txtIP->text(), ServerPort);
-        emit connectionConfirmed();
         break;
-    case RconCodec::ReplyKind::EmptyAcknowledgement:
-        ReceivedText = QStringLiteral("tThe command as been received by the server . . .\r\n");
+    case RconReply::Kind::Empty:
+        received = QStringLiteral("tThe command as been received by the server . . .\r\n");
         break;
-    case RconCodec::ReplyKind::BanNotice:
+    case RconReply::Kind::Banned:
         ResetConnection();
-        output->TxtGet->clearText();
-        output->TxtGet->showGathered();
+        output->clearOutput();
+        output->endBurst();
         m_program.platform().messageBox(
             this, Platform::Icon::Information, Platform::Buttons::Ok,
             QStringLiteral("You have been banned from this server. \r\n"
                            "You may need to contact the Admin to fix this problem."));
         return;
-    case RconCodec::ReplyKind::Ordinary:
-        break;
-    }
-    if (RconCodec::IsPasswordRefusal(ReceivedText)) {
+    case RconReply::Kind::Refused:
         // Every further command would be refused too, and each refusal counts toward the
         // server's ban of the whole address: stop here and say why.
         ResetConnection();
-        output->TxtGet->showGathered();
+        output->endBurst();
         m_program.platform().messageBox(
             this, Platform::Icon::Information, Platform::Buttons::Ok,
             QStringLiteral("The server refused the rcon password. \r\n"
                            "Please check the password, then connect again."));
         return;
+    case RconReply::Kind::Output:
+    case RconReply::Kind::NoChallenge:
+        break;
     }
-    ReplyText = RconCodec::DisplayText(RconCodec::CleanReply(ReceivedText));
-    m_program.AppendOutput(ReplyText);
-    comforts->replyShown(ReplyText);
+    const QString replyText = RconCodec::DisplayText(RconCodec::CleanReply(received));
+    m_program.AppendOutput(replyText);
+    comforts->replyShown(replyText);
     // Taken whether or not it is logged, so that it never piles up.
-    const QString forLog = output->TxtGet->takeUnlogged();
-    if (m_program.LogToFile) {
+    const QString forLog = output->takeUnlogged();
+    if (m_program.logToFile()) {
         LogFileWriter &log = m_program.ConsoleLog();
         if (!log.WriteLog(forLog))
             return logWriteError(log);
@@ -567,7 +545,7 @@ void FrmRcon::logWriteError(const LogFileWriter &log) {
     // The server is not at fault: name the file and the system's reason, so the user knows
     // what to mend.
     if (FrmLog *output = m_program.frmLog())
-        output->TxtGet->showGathered();
+        output->endBurst();
     m_program.platform().messageBox(
         this, Platform::Icon::Critical, Platform::Buttons::Ok,
         QStringLiteral("Talvero could not write the log file %1: %2\r\n"
@@ -582,7 +560,6 @@ void FrmRcon::wskError() {
         this, Platform::Icon::Critical, Platform::Buttons::Ok,
         QStringLiteral("Please check your Server IP, Port and Password then try again"));
     ResetConnection();
-    QCoreApplication::processEvents();
 }
 
 bool FrmRcon::eventFilter(QObject *watched, QEvent *event) {
@@ -597,10 +574,18 @@ bool FrmRcon::eventFilter(QObject *watched, QEvent *event) {
     return QWidget::eventFilter(watched, event);
 }
 
+void FrmRcon::SendRconCommand(const QString &command) {
+    // The console line is what counts: every caller has put its command there first.
+    if (txtSend->text().isEmpty())
+        return;
+    m_program.mainSession().sendCommand(command);
+    txtSend->clear();
+}
+
 void FrmRcon::sendConsoleCommand() {
     // The command is on its way before anything else is done with it.
     const QString command = txtSend->text();
-    m_program.SendRconCommand(command);
+    SendRconCommand(command);
     comforts->consoleCommandSent(command);
 }
 
@@ -608,28 +593,35 @@ void FrmRcon::sendAdminCommand() {
     const QString command = TxtSendAdmin->text();
     if (command.isEmpty())
         return;
-    wsk->sendData(
-        RconCodec::BuildAdminDatagram(m_program.ChallengeText, txtPassword->text(), command));
+    m_program.mainSession().sendAdminCommand(command);
     TxtSendAdmin->clear();
     comforts->adminCommandSent(command);
 }
 
 void FrmRcon::sendCanned(const QString &command) {
     txtSend->setText(command);
-    m_program.SendRconCommand(txtSend->text());
+    SendRconCommand(txtSend->text());
 }
 
 void FrmRcon::runAutomaticCommand(const QString &command) {
     // The same datagram a command typed into the console line makes, without touching what
     // the user may be typing there.
-    if (!m_program.IsConnected || command.isEmpty())
+    if (!m_program.isConnected() || command.isEmpty())
         return;
-    wsk->sendData(
-        RconCodec::BuildCommandDatagram(m_program.ChallengeText, txtPassword->text(), command));
+    m_program.mainSession().sendCommand(command);
 }
 
 void FrmRcon::broadcast() {
-    wsk->sendData(RconCodec::BuildBroadcastDatagram(m_program.ChallengeText, txtPassword->text()));
+    m_program.mainSession().sendBroadcast();
+}
+
+void FrmRcon::showConsoleMenu(const QPoint &globalPos) {
+    (m_program.isConnected() ? MnuCommands : MnuOptions)->popup(globalPos);
+}
+
+void FrmRcon::leaveTheDesktop() {
+    comforts->flush();
+    Tray->setVisible(false);
 }
 
 void FrmRcon::showProperties() {

@@ -13,14 +13,17 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class RconSocket;
 class TrayIcon;
 class XpButton;
+struct RconReply;
 
 // The main window: the server's address, port and password, the console and AdminMod command
-// lines, the connect, disconnect, properties, exit and send-to-tray buttons, the UDP socket,
-// the three long-interval timers of the automatic mode and the tray icon. It has no menu bar:
-// its three menus are shown as pop-ups (from the output window and the tray icon).
+// lines, the connect, disconnect, properties, exit and send-to-tray buttons, the three
+// long-interval timers of the automatic mode and the tray icon. It has no menu bar: its three
+// menus are shown as pop-ups (from the output window and the tray icon). It drives the
+// program's main session (Program::mainSession): connects it, sends through it, shows what it
+// hears in the output window and resets it; its password field and the session's password are
+// one.
 class FrmRcon final : public QWidget {
     Q_OBJECT
 public:
@@ -37,12 +40,16 @@ public:
     // Fills the endpoint fields and the automatic commands from the stored defaults.
     void LoadStartupDefaults();
 
-    // What the window does with one datagram from the server.
-    void handleDatagram(const QString &datagram);
+    // Sends a console command, unless the console line is empty; empties the line.
+    void SendRconCommand(const QString &command);
 
     // The tray.
     void sendToTray();
     void restoreFromTray();
+    // The output pane's menu: the options before connecting, the server commands after.
+    void showConsoleMenu(const QPoint &globalPos);
+    // The program ends: what is kept is written now, the tray icon goes.
+    void leaveTheDesktop();
 
     QLineEdit *txtIP = nullptr;
     QLineEdit *txtPort = nullptr;
@@ -59,7 +66,6 @@ public:
     XpButton *CmdSettings = nullptr;
     XpButton *CmdClose = nullptr;
     XpButton *CmdTray = nullptr;
-    RconSocket *wsk = nullptr;
     LongTimer *Rcon = nullptr;
     LongTimer *TimerX1 = nullptr;
     LongTimer *TimerX2 = nullptr;
@@ -95,17 +101,8 @@ public:
     QAction *MnuTrayAbout = nullptr;
     QAction *MnuTrayExit = nullptr;
 
-    // The last datagram read from the socket (or its replacement text) and the last reply
-    // text handed to the output pane.
-    QString ReceivedText;
-    QString ReplyText;
+    // The server port as converted from the port field at the last connect.
     qint32 ServerPort = 0;
-
-Q_SIGNALS:
-    // The connection has been reset (disconnect, failure or ban).
-    void connectionReset();
-    // The server confirmed a connection (its challenge arrived).
-    void connectionConfirmed();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -116,7 +113,7 @@ private:
     void buildFields();
     void buildMenus();
     void buildTimers();
-    void wskDataArrival();
+    void onReply(const RconReply &reply);
     void wskError();
     void logWriteError(const LogFileWriter &log);
     void connectionError();
@@ -130,8 +127,11 @@ private:
     void broadcast();
 
     Program &m_program;
-    // Counts resets, so a connect can tell that one happened while it let events run.
-    quint64 m_resets = 0;
+    // The automatic commands and their intervals, from the start-up defaults.
+    QString m_autoCommand1;
+    QString m_autoCommand2;
+    qint32 m_autoInterval1 = 0;
+    qint32 m_autoInterval2 = 0;
     // The output window was hidden because this window was minimised.
     bool m_outputHiddenWithMe = false;
 };

@@ -1,18 +1,17 @@
 #include "rcon/shell/program.h"
 
-#include "rcon/console/consolecomforts.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/logfilewriter.h"
-#include "rcon/console/outputpane.h"
 #include "rcon/passwords/frmfirst.h"
 #include "rcon/passwords/frmpass.h"
 #include "rcon/passwords/frmpassenter.h"
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/players/frmplayers.h"
-#include "rcon/protocol/rconcodec.h"
-#include "rcon/protocol/rconsocket.h"
+#include "rcon/protocol/rconsession.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
+#include "rcon/settings/settingscheck.h"
+#include "rcon/settings/settingsini.h"
 #include "rcon/settings/settingsstore.h"
 #include "rcon/shell/altkeyguard.h"
 #include "rcon/shell/controlhost.h"
@@ -20,7 +19,6 @@
 #include "rcon/shell/frmsplash.h"
 #include "rcon/shell/platform.h"
 #include "rcon/shell/singleinstance.h"
-#include "rcon/shell/trayicon.h"
 #include "rcon/shell/windowplaces.h"
 #include "rcon/xpbutton/xpbutton.h"
 
@@ -28,7 +26,6 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QGuiApplication>
-#include <QLineEdit>
 #include <QScreen>
 #include <QWindow>
 
@@ -45,7 +42,8 @@ Program::Program(QString programDir, QString dataDir, QString optionsFile, Platf
     , m_optionsFile(std::move(optionsFile))
     , m_platform(platform)
     , m_controls(std::make_unique<ControlHost>(m_programDir, platform))
-    , m_settings(std::make_unique<SettingsStore>(m_optionsFile)) {
+    , m_settings(std::make_unique<SettingsStore>(m_optionsFile))
+    , m_mainSession(new RconSession(this)) {
     if (QCoreApplication *app = QCoreApplication::instance())
         app->installEventFilter(new AltKeyGuard(this));
 }
@@ -84,9 +82,7 @@ void Program::startWithSplash() {
 }
 
 void Program::start() {
-    // The first INI access loads the Properties dialog, whose load checks the settings file.
-    frmSetRcon();
-    if (m_ending)
+    if (!checkSettingsFile())
         return;
     if (!frmRcon())
         return;
@@ -114,10 +110,9 @@ void Program::showMainWindows() {
 }
 
 bool Program::askFirstPasswordIfNone() {
-    // The Properties dialog comes first: its settings check may end the program, and the
-    // password file must not be clear then.
-    I1();
-    if (m_ending)
+    // The settings check comes first: it may end the program, and the password file must not
+    // be clear then.
+    if (!checkSettingsFile())
         return false;
     if (!FrmFirst::noPasswordChosen(passwordFile().read(PasswordFile::userpass)))
         return true;
@@ -234,19 +229,40 @@ FrmPlayers *Program::frmPlayers() {
 }
 
 void Program::showPlayers() {
-    if (!IsConnected)
+    if (!isConnected())
         return;
     if (FrmPlayers *players = frmPlayers())
         players->open();
 }
 
-IniAccess Program::I1() {
-    FrmSetRcon *dialog = frmSetRcon();
-    return IniAccess(dialog ? dialog->I1 : nullptr);
+bool Program::checkSettingsFile() {
+    if (m_ending)
+        return false;
+    if (SettingsCheck::checkAndRepair(dataFilePath(QString(SettingsIni::FileName))))
+        return true;
+    m_platform.messageBox(
+        nullptr, Platform::Icon::Critical, Platform::Buttons::Ok,
+        QStringLiteral("Error can't load settings file, Please reinstall Talvero"));
+    ExitProgram();
+    return false;
 }
 
 PasswordFile Program::passwordFile() {
-    return PasswordFile(dataFilePath(QStringLiteral("password")), I1());
+    return PasswordFile(dataFilePath(QStringLiteral("password")), IniAccess::direct());
+}
+
+bool Program::isConnected() const {
+    return m_mainSession->isOpen();
+}
+
+void Program::setLogOptionLocked(bool locked) {
+    if (std::exchange(m_logOptionLocked, locked) != locked)
+        emit logOptionLockChanged(locked);
+}
+
+void Program::showConsoleMenu(const QPoint &globalPos) {
+    if (FrmRcon *main = frmRcon())
+        main->showConsoleMenu(globalPos);
 }
 
 LogFileWriter &Program::ConsoleLog() {
@@ -255,24 +271,9 @@ LogFileWriter &Program::ConsoleLog() {
     return *m_consoleLog;
 }
 
-void Program::SendRconCommand(const QString &command) {
-    FrmRcon *main = frmRcon();
-    if (!main || main->txtSend->text().isEmpty())
-        return;
-    main->wsk->sendData(
-        RconCodec::BuildCommandDatagram(ChallengeText, main->txtPassword->text(), command));
-    main->txtSend->clear();
-}
-
-void Program::RequestChallenge() {
-    if (FrmRcon *main = frmRcon())
-        main->wsk->sendData(RconCodec::BuildChallengeRequest());
-    QCoreApplication::processEvents();
-}
-
 void Program::AppendOutput(const QString &text) {
     if (FrmLog *output = frmLog())
-        output->TxtGet->appendText(text);
+        output->appendOutput(text);
 }
 
 bool Program::BeginWindowDrag(QWidget *window) {
@@ -328,10 +329,8 @@ void Program::leaveTheDesktop() {
     // What the user's files are to hold is written before a new run can read them.
     if (m_placed && m_frmRcon && m_frmLog)
         WindowPlaces(m_optionsFile).save(m_frmRcon, m_frmLog);
-    if (m_frmRcon) {
-        m_frmRcon->comforts->flush();
-        m_frmRcon->Tray->setVisible(false);
-    }
+    if (m_frmRcon)
+        m_frmRcon->leaveTheDesktop();
     takeWindows();
     while (QWidget *popup = QApplication::activePopupWidget()) {
         popup->close();

@@ -15,10 +15,11 @@ class FrmPlayers;
 class FrmRcon;
 class FrmSetRcon;
 class FrmSplash;
-class IniAccess;
 class LogFileWriter;
 class PasswordFile;
 class Platform;
+class QPoint;
+class RconSession;
 class SettingsStore;
 class SingleInstance;
 class XpButton;
@@ -96,18 +97,31 @@ public:
     // Opens the Players window on the main window's connection; nothing while disconnected.
     void showPlayers();
 
-    // The program's one INI control, which sits on the Properties dialog; reaching it loads the
-    // dialog hidden when it is not loaded.
-    IniAccess I1();
-    // The scrambled password file, accessed through I1.
+    // Checks the settings file as the start needs it; with a damaged or missing file it says so
+    // and ends the program, and gives false.
+    bool checkSettingsFile();
+    // The scrambled password file.
     PasswordFile passwordFile();
     // The reply log writer, created on first use and kept for the rest of the run.
     LogFileWriter &ConsoleLog();
 
+    // The main connection: the session the main window connects, sends and disconnects, and the
+    // other windows follow (its server, its password, whether it is set up).
+    RconSession &mainSession() const { return *m_mainSession; }
+    // The main connection is set up (from a connect to the next reset).
+    bool isConnected() const;
+    // Replies are handed to the log writer.
+    bool logToFile() const { return m_logToFile; }
+    void setLogToFile(bool on) { m_logToFile = on; }
+    // The log option may not change while a connection lasts: locked from the connect to the
+    // reset that ends it.
+    bool isLogOptionLocked() const { return m_logOptionLocked; }
+    void setLogOptionLocked(bool locked);
+
     // Routines shared by the windows.
-    void SendRconCommand(const QString &command);
-    void RequestChallenge();
     void AppendOutput(const QString &text);
+    // A right click (or the menu key) in the output pane: the main window's menus.
+    void showConsoleMenu(const QPoint &globalPos);
     // Lets the window system move the window with the pointer; false where it cannot.
     static bool BeginWindowDrag(QWidget *window);
     // 0 when the alpha (0 to 255) was applied, 1 when it is out of range, 2 on failure.
@@ -118,14 +132,8 @@ public:
     void RestartProgram();
     bool isEnding() const { return m_ending; }
 
-    // Program-wide values, named as the rest of the program knows them.
-    QString ChallengeText; // the challenge last parsed from the server; survives a disconnect
-    bool IsConnected = false;
-    bool LogToFile = false;
-    QString AutoCommand1;
-    QString AutoCommand2;
-    qint32 AutoInterval1 = 0;
-    qint32 AutoInterval2 = 0;
+Q_SIGNALS:
+    void logOptionLockChanged(bool locked);
 
 private:
     void unloadAll();
@@ -141,6 +149,9 @@ private:
     std::unique_ptr<ControlHost> m_controls;
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<LogFileWriter> m_consoleLog;
+    RconSession *m_mainSession;
+    bool m_logToFile = false;
+    bool m_logOptionLocked = false;
     QPointer<FrmRcon> m_frmRcon;
     QPointer<FrmLog> m_frmLog;
     QPointer<FrmSetRcon> m_frmSetRcon;

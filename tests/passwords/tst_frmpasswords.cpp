@@ -7,6 +7,7 @@
 #include "rcon/passwords/frmpassenter.h"
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/settings/frmsetrcon.h"
+#include "rcon/settings/iniaccess.h"
 #include "rcon/settings/settingsstore.h"
 #include "rcon/shell/fonts.h"
 #include "rcon/shell/frmrcon.h"
@@ -186,7 +187,7 @@ private Q_SLOTS:
         QCOMPARE(f.read(PasswordFile::pass[0]), NoPassword);
         QCOMPARE(f.read(PasswordFile::userpass), QStringLiteral("new"));
         // The backup still reads as the password file it was.
-        QCOMPARE(PasswordFile(backup, f.program->I1()).read(PasswordFile::pass[1]),
+        QCOMPARE(PasswordFile(backup, IniAccess::direct()).read(PasswordFile::pass[1]),
                  QStringLiteral("lost-2"));
 
         // A file too long to unscramble is moved aside too, and the first start is over.

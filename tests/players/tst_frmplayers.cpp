@@ -275,7 +275,7 @@ private Q_SLOTS:
         QTRY_VERIFY(f.players->LblStatus->text().startsWith(
             QStringLiteral("You have been banned from this server.")));
         QVERIFY(!f.players->isRefreshing());
-        QVERIFY(f.program->IsConnected);
+        QVERIFY(f.program->isConnected());
         QVERIFY(f.platform.boxes.isEmpty() ||
                 !f.platform.boxes.last().text.contains(QStringLiteral("banned")));
     }

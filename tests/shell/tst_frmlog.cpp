@@ -3,6 +3,7 @@
 #include "rcon/console/findbar.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/outputpane.h"
+#include "rcon/protocol/rconsession.h"
 #include "rcon/shell/fonts.h"
 #include "rcon/shell/frmrcon.h"
 #include "rcon/shell/program.h"
@@ -118,7 +119,7 @@ private Q_SLOTS:
         QVERIFY(!main->MnuCommands->isVisible());
         main->MnuOptions->close();
 
-        f.program->IsConnected = true;
+        QVERIFY(f.program->mainSession().open(QStringLiteral("127.0.0.1"), 27015));
         QTest::mouseClick(f.log->TxtGet->viewport(), Qt::RightButton, {}, QPoint(10, 10));
         QTRY_VERIFY(main->MnuCommands->isVisible());
         main->MnuCommands->close();

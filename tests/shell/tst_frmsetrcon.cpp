@@ -39,8 +39,9 @@ class TestFrmSetRcon : public QObject {
             return d;
         }
         QString ini(const char *section, const char *key) {
-            return program->I1().GetFromINI(QString::fromLatin1(section), QString::fromLatin1(key),
-                                            folder.filePath(QStringLiteral("talvero.ini")));
+            return IniAccess::direct().GetFromINI(QString::fromLatin1(section),
+                                                  QString::fromLatin1(key),
+                                                  folder.filePath(QStringLiteral("talvero.ini")));
         }
         ProgramFolder folder;
         FakePlatform platform;
@@ -253,10 +254,10 @@ private Q_SLOTS:
         QCOMPARE(settings.readText(QStringLiteral("SendToTrayOnBoot")), QStringLiteral("1"));
         d->CLog->click();
         QCOMPARE(settings.readText(QStringLiteral("LogText2File")), QStringLiteral("1"));
-        QVERIFY(f.program->LogToFile);
+        QVERIFY(f.program->logToFile());
         d->CLog->click();
         QCOMPARE(settings.readText(QStringLiteral("LogText2File")), QStringLiteral("0"));
-        QVERIFY(!f.program->LogToFile);
+        QVERIFY(!f.program->logToFile());
 
         settings.saveOption(QStringLiteral("ShowPassDlg"), QStringLiteral("1"));
         d->ChkAskPM->click();
