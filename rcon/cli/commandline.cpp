@@ -1,0 +1,267 @@
+#include "rcon/cli/commandline.h"
+
+#include <QFile>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+enum class Option { Host, Port, Timeout, Wait, Json, PasswordFile, Help, Version };
+
+struct OptionName {
+    const char *longName;
+    char shortName;
+    Option option;
+    bool takesValue;
+};
+
+constexpr OptionName Options[] = {
+    {"host", 'H', Option::Host, true},     {"port", 'p', Option::Port, true},
+    {"timeout", 0, Option::Timeout, true}, {"wait", 0, Option::Wait, true},
+    {"json", 0, Option::Json, false},      {"password-file", 0, Option::PasswordFile, true},
+    {"help", 'h', Option::Help, false},    {"version", 0, Option::Version, false},
+};
+
+const OptionName *findLong(const QByteArray &name) {
+    for (const OptionName &candidate : Options) {
+        if (name == candidate.longName)
+            return &candidate;
+    }
+    return nullptr;
+}
+
+const OptionName *findShort(char name) {
+    for (const OptionName &candidate : Options) {
+        if (candidate.shortName != 0 && name == candidate.shortName)
+            return &candidate;
+    }
+    return nullptr;
+}
+
+std::optional<int> portNumber(const QByteArray &text) {
+    bool ok = false;
+    const int port = text.toInt(&ok);
+    // Digits only: toInt would also take a sign or blanks around the number.
+    if (!ok || text.isEmpty() || text.front() < '0' || text.front() > '9' || port < 1 ||
+        port > 65535)
+        return std::nullopt;
+    return port;
+}
+
+QString unknownOption(const QByteArray &argument) {
+    QString message = QStringLiteral("unknown option %1").arg(QString::fromLocal8Bit(argument));
+    // Someone looking for a password option finds out where the password goes instead.
+    if (argument.toLower().contains("pass")) {
+        message += QStringLiteral(" (no option takes the password: set TALVERO_RCON_PASSWORD or "
+                                  "use --password-file FILE)");
+    }
+    return message;
+}
+
+// Takes one option's value; false with error when it is out of range or malformed.
+bool apply(const OptionName &option, const QByteArray &value, CliOptions &options, bool &portGiven,
+           QString &error) {
+    const QString shown = QString::fromLocal8Bit(value);
+    switch (option.option) {
+    case Option::Host:
+        if (value.isEmpty()) {
+            error = QStringLiteral("--host needs a server name or address");
+            return false;
+        }
+        options.host = shown;
+        return true;
+    case Option::Port:
+        if (const auto port = portNumber(value)) {
+            options.port = *port;
+            portGiven = true;
+            return true;
+        }
+        error = QStringLiteral("bad port \"%1\" (1 to 65535)").arg(shown);
+        return false;
+    case Option::Timeout: {
+        bool ok = false;
+        const double seconds = value.toDouble(&ok);
+        if (!ok || !std::isfinite(seconds) || seconds <= 0 || seconds > 3600) {
+            error = QStringLiteral("bad timeout \"%1\" (seconds, more than 0, at most 3600)")
+                        .arg(shown);
+            return false;
+        }
+        options.timeoutMs = qMax(1, int(std::lround(seconds * 1000)));
+        return true;
+    }
+    case Option::Wait: {
+        bool ok = false;
+        const int ms = value.toInt(&ok);
+        if (!ok || ms < 1 || ms > 600000) {
+            error = QStringLiteral("bad wait \"%1\" (milliseconds, 1 to 600000)").arg(shown);
+            return false;
+        }
+        options.quietMs = ms;
+        return true;
+    }
+    case Option::PasswordFile:
+        if (value.isEmpty()) {
+            error = QStringLiteral("--password-file needs a file name");
+            return false;
+        }
+        options.passwordFile = QFile::decodeName(value);
+        return true;
+    case Option::Json:
+        options.json = true;
+        return true;
+    case Option::Help:
+        options.help = true;
+        return true;
+    case Option::Version:
+        options.version = true;
+        return true;
+    }
+    return false;
+}
+
+// "host:port" in --host, the way game servers are usually written down. An address with more
+// than one colon is IPv6 and stays whole.
+bool splitHostPort(CliOptions &options, bool portGiven, QString &error) {
+    const qsizetype colon = options.host.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0 || options.host.indexOf(QLatin1Char(':')) != colon)
+        return true;
+    const auto port = portNumber(options.host.mid(colon + 1).toLatin1());
+    if (!port || colon == 0) {
+        error = QStringLiteral("bad server \"%1\" (HOST or HOST:PORT)").arg(options.host);
+        return false;
+    }
+    if (portGiven && *port != options.port) {
+        error = QStringLiteral("two ports given: %1 in --host and %2 in --port")
+                    .arg(*port)
+                    .arg(options.port);
+        return false;
+    }
+    options.host.truncate(colon);
+    options.port = *port;
+    return true;
+}
+
+} // namespace
+
+bool CommandLine::parse(const QList<QByteArray> &arguments, CliOptions &options, QString &error) {
+    bool portGiven = false;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QByteArray &argument = arguments.at(i);
+        if (optionsEnded || !argument.startsWith('-') || argument.size() == 1) {
+            options.commands.append(QString::fromLatin1(argument));
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+
+        const OptionName *option = nullptr;
+        std::optional<QByteArray> value;
+        if (argument.startsWith("--")) {
+            const qsizetype equals = argument.indexOf('=');
+            option = findLong(argument.mid(2, equals < 0 ? -1 : equals - 2));
+            if (equals >= 0)
+                value = argument.mid(equals + 1);
+        } else {
+            option = findShort(argument.at(1));
+            if (argument.size() > 2)
+                value = argument.mid(2);
+        }
+        if (!option) {
+            error = unknownOption(argument);
+            return false;
+        }
+        const QString name = QStringLiteral("--") + QLatin1String(option->longName);
+        if (!option->takesValue && value) {
+            error = argument.startsWith("--") ? QStringLiteral("%1 takes no value").arg(name)
+                                              : unknownOption(argument);
+            return false;
+        }
+        if (option->takesValue && !value) {
+            if (i + 1 >= arguments.size()) {
+                error = QStringLiteral("%1 needs a value").arg(name);
+                return false;
+            }
+            value = arguments.at(++i);
+        }
+        if (!apply(*option, value.value_or(QByteArray()), options, portGiven, error))
+            return false;
+    }
+
+    if (options.help || options.version)
+        return true;
+    if (options.host.isEmpty()) {
+        error = QStringLiteral("no server given (--host HOST)");
+        return false;
+    }
+    if (!splitHostPort(options, portGiven, error))
+        return false;
+    for (const QString &command : std::as_const(options.commands)) {
+        const QString problem = commandProblem(command);
+        if (!problem.isEmpty()) {
+            error = problem;
+            return false;
+        }
+    }
+    return true;
+}
+
+QString CommandLine::commandProblem(QStringView command) {
+    if (command.contains(QLatin1Char('\n')) || command.contains(QLatin1Char('\r')))
+        return QStringLiteral("a command holds a line break; give each command on its own");
+    if (command.contains(QChar(0)))
+        return QStringLiteral("a command holds a NUL byte");
+    if (command.trimmed().isEmpty())
+        return QStringLiteral("an empty command");
+    return {};
+}
+
+QString CommandLine::help() {
+    return QStringLiteral(
+        R"(Usage: talvero-rcon -H HOST[:PORT] [OPTION]... [COMMAND]...
+Send remote-console (rcon) commands to a Half-Life or Counter-Strike (GoldSrc) dedicated
+server and print its replies.
+
+Each COMMAND is one console command; quote one that holds blanks ("changelevel de_dust2").
+They are sent in order, each once the reply to the one before is whole. Without commands,
+they are read from standard input, one a line (empty lines skipped): at a terminal, a prompt
+with line editing and history ("quit", "exit" or Ctrl+D leaves it); otherwise the whole input.
+
+Options:
+  -H, --host HOST[:PORT]  the server's name or address (required)
+  -p, --port PORT         the server's UDP port (default 27015)
+      --timeout SECONDS   how long to wait for the challenge and for the first datagram of
+                          each reply (default 5)
+      --wait MS           the quiet time that ends a reply (default 300)
+      --json              print one JSON object a line per command: {"command", "reply"},
+                          for status also "status" with the server and its players
+      --password-file FILE  read the password from the first line of FILE
+  -h, --help              show this help and exit
+      --version           show the version and exit
+  --                      end of the options: every argument after it is a command
+
+Password: from --password-file FILE, else from the environment variable
+TALVERO_RCON_PASSWORD, else asked for on the terminal without echo. No option takes the
+password itself, because every user of the machine can read a program's command line (ps).
+
+The end of a reply: the server does not mark it. An empty acknowledgement (a command without
+output) ends the reply at once, and so does the closing line of a status table ("N users");
+any other reply is whole once the server has sent nothing for the quiet time (--wait) after
+its last datagram. A reply is printed as the server's text, split datagrams joined, as UTF-8
+(a reply that is not valid UTF-8 is read as Latin-1), ending with one line break; a command
+without output prints nothing.
+
+Exit status:
+  0  every command was answered
+  1  the output could not be written or the input not read
+  2  bad usage, a command holding a line break, or no password
+  3  no answer within the timeout, or the server's port refused the datagram
+  4  the server refused the password
+  5  the server has banned this address
+  6  the server's name cannot be found
+On a failure nothing more is sent: refused passwords count toward the server's ban.
+)");
+}
