@@ -12,8 +12,8 @@ class XpButton;
 // The Properties dialog "Rcon Properties": the three on/off options, stored as soon as a box is
 // clicked, and the start-up defaults (server address and port, two automatic commands with
 // their intervals), which take effect at the next start or disconnect, hence the offer to
-// restart. It also holds the program's one INI control `I1`, so it is loaded, hidden, by the
-// first INI access of the run, and its load checks the settings file.
+// restart. It hosts the INI control `I1`, through which it reads and writes the settings file,
+// and its load checks that file.
 class FrmSetRcon final : public QDialog {
     Q_OBJECT
 public:

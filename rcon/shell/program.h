@@ -64,9 +64,9 @@ public:
     // password has been chosen yet), then the main window loaded hidden; the splash's fade
     // then shows the main window and the output window.
     void startWithSplash();
-    // Starts without the splash: loads the Properties dialog hidden (its load checks the
-    // settings file and may end the program), then the main window, and shows it with the
-    // output window at once, fully opaque. The first-run dialog is not asked for here.
+    // Starts without the splash: checks the settings file (which may end the program), loads
+    // the main window and shows it with the output window at once, fully opaque. The first-run
+    // dialog is not asked for here.
     void start();
     // Shows the output window and the main window side by side, at the translucency they have.
     void showMainWindows();
