@@ -222,36 +222,42 @@ QString CommandLine::commandProblem(QStringView command) {
 QString CommandLine::help() {
     return QStringLiteral(
         R"(Usage: talvero-rcon -H HOST[:PORT] [OPTION]... [COMMAND]...
-Send remote-console (rcon) commands to a Half-Life or Counter-Strike (GoldSrc) dedicated
-server and print its replies.
+Send remote-console (rcon) commands to a Half-Life or Counter-Strike (GoldSrc)
+dedicated server and print its replies.
 
-Each COMMAND is one console command; quote one that holds blanks ("changelevel de_dust2").
-They are sent in order, each once the reply to the one before is whole. Without commands,
-they are read from standard input, one a line (empty lines skipped): at a terminal, a prompt
-with line editing and history ("quit", "exit" or Ctrl+D leaves it); otherwise the whole input.
+Each COMMAND is one console command; quote one that holds blanks
+("changelevel de_dust2"). They are sent in order, each once the reply to the
+one before is whole. Without commands, they are read from standard input, one
+a line (empty lines skipped): at a terminal, a prompt with line editing and
+history ("quit", "exit" or Ctrl+D leaves it); otherwise the whole input.
 
 Options:
   -H, --host HOST[:PORT]  the server's name or address (required)
   -p, --port PORT         the server's UDP port (default 27015)
-      --timeout SECONDS   how long to wait for the challenge and for the first datagram of
-                          each reply (default 5)
+      --timeout SECONDS   how long to wait for the challenge and for the first
+                          datagram of each reply (default 5)
       --wait MS           the quiet time that ends a reply (default 300)
-      --json              print one JSON object a line per command: {"command", "reply"},
-                          for status also "status" with the server and its players
-      --password-file FILE  read the password from the first line of FILE
+      --json              one JSON object a line per command: "command" and
+                          "reply", for status also "status" (the server and
+                          its players)
+      --password-file FILE
+                          read the password from the first line of FILE
   -h, --help              show this help and exit
       --version           show the version and exit
-  --                      end of the options: every argument after it is a command
+  --                      end of the options: every argument after it is a
+                          command
 
 Password: from --password-file FILE, else from the environment variable
-TALVERO_RCON_PASSWORD, else asked for on the terminal without echo. No option takes the
-password itself, because every user of the machine can read a program's command line (ps).
+TALVERO_RCON_PASSWORD, else asked for on the terminal without echo. No option
+takes the password itself, because every user of the machine can read a
+program's command line (ps).
 
-The end of a reply: the server does not mark it. An empty acknowledgement (a command without
-output) ends the reply at once, and so does the closing line of a status table ("N users");
-any other reply is whole once the server has sent nothing for the quiet time (--wait) after
-its last datagram. A reply is printed as the server's text, split datagrams joined, as UTF-8
-(a reply that is not valid UTF-8 is read as Latin-1), ending with one line break; a command
+The end of a reply: the server does not mark it. An empty acknowledgement (a
+command without output) ends the reply at once, and so does the closing line
+of a status table ("N users"); any other reply is whole once the server has
+sent nothing for the quiet time (--wait) after its last datagram. A reply is
+printed as the server's text, split datagrams joined, as UTF-8 (a reply that
+is not valid UTF-8 is read as Latin-1), ending with one line break; a command
 without output prints nothing.
 
 Exit status:
@@ -262,6 +268,7 @@ Exit status:
   4  the server refused the password
   5  the server has banned this address
   6  the server's name cannot be found
-On a failure nothing more is sent: refused passwords count toward the server's ban.
+On a failure nothing more is sent: refused passwords count toward the
+server's ban.
 )");
 }
