@@ -70,18 +70,24 @@ void RconRequests::next() {
         }
     }
     m_answerTimer.start();
-    if (m_session->challenge().isEmpty()) {
-        m_awaitingChallenge = true;
-        m_session->requestChallenge();
-    } else {
+    if (m_session->challenge().isEmpty())
+        requestChallenge();
+    else
         sendCommand();
-    }
+}
+
+void RconRequests::requestChallenge() {
+    m_awaitingChallenge = true;
+    if (!m_session->requestChallenge())
+        fail(Failure::SocketError, QStringLiteral("The challenge request could not be sent."));
 }
 
 void RconRequests::sendCommand() {
     // The password as its owner holds it now (the main window's field may have changed).
     m_session->setPassword(m_endpoint().password);
-    m_session->sendCommand(m_current.command);
+    // A command the socket cannot send (too long for a datagram) would only wait for nothing.
+    if (!m_session->sendCommand(m_current.command))
+        fail(Failure::SocketError, QStringLiteral("The command could not be sent."));
 }
 
 void RconRequests::onReply(const RconReply &reply) {
@@ -107,9 +113,8 @@ void RconRequests::onReply(const RconReply &reply) {
                 return fail(Failure::NoChallenge, reply.text.trimmed());
             m_challengeRenewed = true;
             m_session->forgetChallenge();
-            m_awaitingChallenge = true;
             m_answerTimer.start();
-            m_session->requestChallenge();
+            requestChallenge();
             return;
         }
         if (reply.kind == Kind::Refused)

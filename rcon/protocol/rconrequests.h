@@ -86,6 +86,7 @@ private:
     };
 
     void next();
+    void requestChallenge();
     void sendCommand();
     void onReply(const RconReply &reply);
     void onSocketError(int number, const QString &description);

@@ -146,6 +146,12 @@ private Q_SLOTS:
         requests.send(QStringLiteral("users"));
         QTRY_COMPARE(outcome.answers.size(), 5);
         QCOMPARE(server.executedCommands().last(), QStringLiteral("users"));
+
+        // A command no datagram can carry fails at once, not when the answer time is over.
+        requests.setAnswerTimeout(60000);
+        requests.send(QString(70000, QLatin1Char('x')));
+        QTRY_COMPARE(outcome.failures.size(), 1);
+        QCOMPARE(outcome.failures[0].second, Failure::SocketError);
     }
 
     void requestsStopAtTheFirstFailure() {
