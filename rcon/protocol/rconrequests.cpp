@@ -153,7 +153,12 @@ void RconRequests::onSocketError(int number, const QString &description) {
 }
 
 void RconRequests::onAnswerTimeout() {
-    if (m_busy)
+    if (!m_busy)
+        return;
+    // Nothing could be asked yet: the name did not become an address in time.
+    if (m_session->isResolving())
+        fail(Failure::UnknownHost, QStringLiteral("The server's name was not found in time."));
+    else
         fail(Failure::NoAnswer, QStringLiteral("The server did not answer."));
 }
 

@@ -45,7 +45,7 @@ public:
         NoChallenge, // the server kept forgetting the challenge
         NoAnswer,    // nothing came within the answer time
         Unreachable, // the server's port answered "unreachable"
-        UnknownHost, // the host name could not be found
+        UnknownHost, // the host name could not be found (in the answer time)
         SocketError, // anything else the socket reported
     };
     Q_ENUM(Failure)

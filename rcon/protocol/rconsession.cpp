@@ -67,6 +67,10 @@ quint16 RconSession::localPort() const {
     return m_socket->localPort();
 }
 
+bool RconSession::isResolving() const {
+    return m_socket->isLookingUp();
+}
+
 void RconSession::setPassword(const QString &password) {
     if (password == m_password)
         return;

@@ -57,6 +57,8 @@ public:
     int port() const { return m_port; }
     // The local port the socket was bound to; 0 when closed.
     quint16 localPort() const;
+    // The server's host name is still being looked up (sends wait for it).
+    bool isResolving() const;
 
     // The password every command from now on carries.
     void setPassword(const QString &password);

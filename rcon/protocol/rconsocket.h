@@ -49,6 +49,8 @@ public:
     QString getData();
     void close();
     bool isBound() const;
+    // The server's host name is being looked up.
+    bool isLookingUp() const { return m_lookupId != -1; }
 
     // How long the parts of a split reply are kept waiting for the rest.
     void setReassemblyTimeout(int ms);
