@@ -280,6 +280,12 @@ void FrmRcon::buildMenus() {
     MnuPlayers->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     QWidget::addAction(MnuPlayers);
     connect(MnuPlayers, &QAction::triggered, this, [this] { m_program.showPlayers(); });
+    // The Server Log window after it; Ctrl+G works in this window.
+    MnuServerLog =
+        addAction(MnuCommands, QStringLiteral("MnuServerLog"), QStringLiteral("Server Log..."));
+    MnuServerLog->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    QWidget::addAction(MnuServerLog);
+    connect(MnuServerLog, &QAction::triggered, this, [this] { m_program.showServerLog(); });
 
     MnuOptions = addMenu(nullptr, QStringLiteral("MnuOptions"), QStringLiteral("Options"));
     MnuConnect = addAction(MnuOptions, QStringLiteral("MnuConnect"), QStringLiteral("Connect . ."));

@@ -92,6 +92,8 @@ public:
     QAction *MnuVisitSite = nullptr;
     QAction *MnuAbout = nullptr;
     QAction *MnuPlayers = nullptr; // "Players...", after the specified entries
+    // "Server Log...", after "Players..."
+    QAction *MnuServerLog = nullptr;
     QAction *MnuConnect = nullptr;
     QAction *MnuProperties = nullptr;
     QAction *MnuPassManager = nullptr;

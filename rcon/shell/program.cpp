@@ -8,6 +8,7 @@
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/players/frmplayers.h"
 #include "rcon/protocol/rconsession.h"
+#include "rcon/serverlog/frmserverlog.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/settingscheck.h"
@@ -235,6 +236,19 @@ void Program::showPlayers() {
         players->open();
 }
 
+FrmServerLog *Program::frmServerLog() {
+    if (!m_frmServerLog && !m_ending)
+        m_frmServerLog = new FrmServerLog(*this);
+    return m_frmServerLog;
+}
+
+void Program::showServerLog() {
+    if (!isConnected())
+        return;
+    if (FrmServerLog *serverLog = frmServerLog())
+        serverLog->open();
+}
+
 bool Program::checkSettingsFile() {
     if (m_ending)
         return false;
@@ -301,7 +315,8 @@ void Program::unloadAll() {
 void Program::takeWindows() {
     // The order in which the windows go.
     for (QWidget *window :
-         {static_cast<QWidget *>(m_frmPlayers.data()), static_cast<QWidget *>(m_frmFirst.data()),
+         {static_cast<QWidget *>(m_frmPlayers.data()),
+          static_cast<QWidget *>(m_frmServerLog.data()), static_cast<QWidget *>(m_frmFirst.data()),
           static_cast<QWidget *>(m_frmLog.data()), static_cast<QWidget *>(m_frmPass.data()),
           static_cast<QWidget *>(m_frmPassEnter.data()), static_cast<QWidget *>(m_frmRcon.data()),
           static_cast<QWidget *>(m_frmSetRcon.data()),
@@ -310,6 +325,7 @@ void Program::takeWindows() {
             m_leaving.append(window);
     }
     m_frmPlayers = nullptr;
+    m_frmServerLog = nullptr;
     m_frmFirst = nullptr;
     m_frmPass = nullptr;
     m_frmPassEnter = nullptr;
@@ -326,6 +342,9 @@ void Program::leaveTheDesktop() {
     // returned): a window deleted under a running dialog would take the dialog, and the
     // handler that opened it, down with it. From here on the program has no windows; a window
     // closed now (the Properties dialog) no longer unloads itself.
+    // The server stops sending its log here before the process ends.
+    if (m_frmServerLog)
+        m_frmServerLog->leave();
     // What the user's files are to hold is written before a new run can read them.
     if (m_placed && m_frmRcon && m_frmLog)
         WindowPlaces(m_optionsFile).save(m_frmRcon, m_frmLog);

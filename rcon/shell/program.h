@@ -13,6 +13,7 @@ class FrmPass;
 class FrmPassEnter;
 class FrmPlayers;
 class FrmRcon;
+class FrmServerLog;
 class FrmSetRcon;
 class FrmSplash;
 class LogFileWriter;
@@ -96,6 +97,10 @@ public:
     FrmPlayers *frmPlayers();
     // Opens the Players window on the main window's connection; nothing while disconnected.
     void showPlayers();
+    // The Server Log window; gone once closed.
+    FrmServerLog *frmServerLog();
+    // Opens the Server Log window on the main window's connection; nothing while disconnected.
+    void showServerLog();
 
     // Checks the settings file as the start needs it; with a damaged or missing file it says so
     // and ends the program, and gives false.
@@ -160,6 +165,7 @@ private:
     QPointer<FrmPassEnter> m_frmPassEnter;
     QPointer<FrmPass> m_frmPass;
     QPointer<FrmPlayers> m_frmPlayers;
+    QPointer<FrmServerLog> m_frmServerLog;
     // Windows unloaded at an exit, in the order they go; deleted with the program object.
     QList<QPointer<QWidget>> m_leaving;
     SingleInstance *m_instanceClaim = nullptr;

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "rcon/protocol/serverlogline.h"
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+class QUdpSocket;
+
+// The UDP socket a server's log stream is sent to (logaddress_add). It hears only the server:
+// a datagram from any other address, or one that is not a log line (FF FF FF FF "log "), is
+// dropped unread and counted. Each line is read into a ServerLogLine at once (the rcon
+// password masked), so no datagram's text is kept.
+//
+// A flood is read in slices, at most MaxDatagramsPerSlice datagrams and about 8 ms per turn of
+// the event loop, and handed on as one batch per slice; the rest waits in the system's buffer
+// for the next turn, so the windows keep answering.
+class LogReceiver final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int MaxDatagramsPerSlice = 64;
+
+    explicit LogReceiver(QObject *parent = nullptr);
+    ~LogReceiver() override;
+
+    // Binds to this port on every IPv4 address (0: one the system chooses), so a server can
+    // reach it through a forwarded port as well; also when bound already. False, unbound, when
+    // the port cannot be had; errorString() says why.
+    bool bind(quint16 port = 0);
+    void close();
+    bool isBound() const { return m_bound; }
+    quint16 localPort() const;
+    QString errorString() const;
+
+    // The server whose log is heard; nothing is heard before it is set.
+    void setServerAddress(const QHostAddress &address) { m_server = address; }
+    const QHostAddress &serverAddress() const { return m_server; }
+
+    // Datagrams dropped because they came from elsewhere or were no log line.
+    qint64 ignoredCount() const { return m_ignored; }
+
+    // The local address a datagram to this server leaves from: the address the server is to
+    // send its log to, unless a router stands between. Null when there is no route.
+    static QHostAddress localAddressToward(const QHostAddress &server, quint16 port);
+
+Q_SIGNALS:
+    // The lines read in one slice, oldest first.
+    void linesReceived(const QList<ServerLogLine> &lines);
+    void ignoredCountChanged(qint64 count);
+
+private:
+    void onReadyRead();
+
+    QUdpSocket *m_udp;
+    QTimer m_readMore;
+    QByteArray m_buffer; // one datagram's room, reused and wiped after every read
+    QHostAddress m_server;
+    bool m_bound = false;
+    qint64 m_ignored = 0;
+};
