@@ -1,6 +1,6 @@
 #include "rcon/protocol/rconcodec.h"
 
-#include "rcon/shell/website.h"
+#include "rcon/protocol/website.h"
 
 #include <QStringDecoder>
 #include <QStringList>

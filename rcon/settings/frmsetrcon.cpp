@@ -1,6 +1,7 @@
 #include "rcon/settings/frmsetrcon.h"
 
 #include "rcon/passwords/frmpassenter.h"
+#include "rcon/protocol/website.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/intervaltable.h"
 #include "rcon/settings/settingsini.h"
@@ -9,7 +10,6 @@
 #include "rcon/shell/fonts.h"
 #include "rcon/shell/platform.h"
 #include "rcon/shell/program.h"
-#include "rcon/shell/website.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QCheckBox>

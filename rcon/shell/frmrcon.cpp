@@ -7,6 +7,7 @@
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/protocol/rconcodec.h"
 #include "rcon/protocol/rconsession.h"
+#include "rcon/protocol/website.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/settingsini.h"
@@ -20,7 +21,6 @@
 #include "rcon/shell/program.h"
 #include "rcon/shell/programicon.h"
 #include "rcon/shell/trayicon.h"
-#include "rcon/shell/website.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QCloseEvent>

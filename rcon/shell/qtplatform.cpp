@@ -1,6 +1,6 @@
 #include "rcon/shell/qtplatform.h"
 
-#include "rcon/shell/website.h"
+#include "rcon/protocol/website.h"
 
 #include <QApplication>
 #include <QDesktopServices>

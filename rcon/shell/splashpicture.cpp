@@ -1,8 +1,8 @@
 #include "rcon/shell/splashpicture.h"
 
+#include "rcon/protocol/website.h"
 #include "rcon/shell/fonts.h"
 #include "rcon/shell/programicon.h"
-#include "rcon/shell/website.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,6 +1,6 @@
 // The datagrams the client builds and how it reads the server's, byte for byte.
 #include "rcon/protocol/rconcodec.h"
-#include "rcon/shell/website.h"
+#include "rcon/protocol/website.h"
 
 #include <QTest>
 

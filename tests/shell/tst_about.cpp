@@ -1,6 +1,6 @@
 // The about program hands the website to the desktop and ends, silently when that fails.
 #include "about/aboutlauncher.h"
-#include "rcon/shell/website.h"
+#include "rcon/protocol/website.h"
 #include "tests/support/fakeplatform.h"
 
 #include <QTest>
