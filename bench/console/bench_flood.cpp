@@ -10,6 +10,7 @@
 //   dropped when its buffer was full); pane_lines: what the pane holds at the end.
 // TALVERO_BENCH_LOG=1 logs the replies to the file as well; the options file's Output/MaxLines
 // can be set with TALVERO_BENCH_MAXLINES (0: no limit).
+#include "bench/responsiveness.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
@@ -42,17 +43,6 @@
 #include <thread>
 
 namespace {
-
-double residentMb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
-}
 
 // The game server: answers the challenge, then floods the client with 64-byte console replies
 // from its own address and port until told to stop.
@@ -125,24 +115,6 @@ private:
     double m_seconds = 20;
 };
 
-// Receives the probe events and notes how long each waited.
-class Probe final : public QObject {
-public:
-    bool event(QEvent *event) override {
-        if (event->type() != QEvent::User)
-            return QObject::event(event);
-        waits.append(clock.nsecsElapsed() - postedAt);
-        return true;
-    }
-    void post() {
-        postedAt = clock.nsecsElapsed();
-        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-    }
-    QElapsedTimer clock;
-    qint64 postedAt = 0;
-    QList<qint64> waits;
-};
-
 void BM_Flood(benchmark::State &state) {
     const double seconds = qEnvironmentVariableIsSet("TALVERO_FLOOD_SECONDS")
                                ? qEnvironmentVariable("TALVERO_FLOOD_SECONDS").toDouble()
@@ -181,19 +153,8 @@ void BM_Flood(benchmark::State &state) {
         }
         long long replies = 0;
         QObject::connect(&program.mainSession(), &RconSession::replyReceived, [&] { ++replies; });
-        const double startMb = residentMb();
-        double peakMb = startMb;
-        Probe probe;
-        probe.clock.start();
-        QTimer tick;
-        tick.setInterval(20);
-        int ticks = 0;
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            probe.post();
-            if (++ticks % 5 == 0)
-                peakMb = std::max(peakMb, residentMb());
-        });
-        tick.start();
+        bench::EventWaitProbe probe;
+        probe.start();
         server.flood(seconds);
         QElapsedTimer clock;
         clock.start();
@@ -205,17 +166,11 @@ void BM_Flood(benchmark::State &state) {
         const qint64 drainedAt = clock.elapsed();
         while (clock.elapsed() < drainedAt + 500)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        tick.stop();
-        peakMb = std::max(peakMb, residentMb());
-        QList<qint64> waits = probe.waits;
-        std::sort(waits.begin(), waits.end());
-        const auto at = [&](double share) {
-            return waits.isEmpty() ? 0.0 : waits.at(qsizetype(share * (waits.size() - 1))) / 1e6;
-        };
-        state.counters["rss_start_mb"] = startMb;
-        state.counters["rss_peak_mb"] = peakMb;
-        state.counters["latency_p95_ms"] = at(0.95);
-        state.counters["latency_max_ms"] = at(1.0);
+        probe.stop();
+        state.counters["rss_start_mb"] = probe.startMb();
+        state.counters["rss_peak_mb"] = probe.peakMb();
+        state.counters["latency_p95_ms"] = probe.waitMs(0.95);
+        state.counters["latency_max_ms"] = probe.waitMs(1.0);
         state.counters["sent"] = double(server.sent());
         state.counters["replies"] = double(replies);
         state.counters["pane_lines"] = pane->document()->blockCount();

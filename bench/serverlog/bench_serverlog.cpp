@@ -10,6 +10,7 @@
 // - sent, shown: lines sent and lines that reached the view (the rest the system dropped);
 // - rss_start_mb, rss_peak_mb: the process's resident memory before the flood and at its peak.
 // BM_ParseLine: one datagram read into a line (masking, sorting, decoding).
+#include "bench/responsiveness.h"
 #include "rcon/protocol/serverlogline.h"
 #include "rcon/serverlog/frmserverlog.h"
 #include "rcon/serverlog/serverlogmodel.h"
@@ -47,17 +48,6 @@ using Clock = std::chrono::steady_clock;
 qint64 nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
         .count();
-}
-
-double residentMb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
 }
 
 double envNumber(const char *name, double fallback) {
@@ -143,31 +133,6 @@ private:
     std::atomic<long long> m_sent{0};
 };
 
-// Receives the probe events and notes how long each waited.
-class Probe final : public QObject {
-public:
-    bool event(QEvent *event) override {
-        if (event->type() != QEvent::User)
-            return QObject::event(event);
-        waits.append(clock.nsecsElapsed() - postedAt);
-        return true;
-    }
-    void post() {
-        postedAt = clock.nsecsElapsed();
-        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
-    }
-    QElapsedTimer clock;
-    qint64 postedAt = 0;
-    QList<qint64> waits;
-};
-
-double share(QList<qint64> values, double at) {
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values.at(qsizetype(at * double(values.size() - 1))) / 1e6;
-}
-
 // Runs the event loop, sleeping while nothing happens, until the condition holds or the time is
 // up. (processEvents with a time limit would spin, and its spinning be counted as the window's.)
 bool waitFor(const std::function<bool()> &condition, int ms) {
@@ -235,19 +200,8 @@ void BM_LogFlood(benchmark::State &state) {
                                  shownNs.append(now - sentNs);
                              }
                          });
-        const double startMb = residentMb();
-        double peakMb = startMb;
-        Probe probe;
-        probe.clock.start();
-        QTimer tick;
-        tick.setInterval(20);
-        int ticks = 0;
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            probe.post();
-            if (++ticks % 5 == 0)
-                peakMb = std::max(peakMb, residentMb());
-        });
-        tick.start();
+        bench::EventWaitProbe probe;
+        probe.start();
 
         QElapsedTimer clock;
         clock.start();
@@ -262,25 +216,24 @@ void BM_LogFlood(benchmark::State &state) {
         const qint64 drainedAt = clock.elapsed();
         waitFor([&] { return clock.elapsed() >= drainedAt + 300; }, 300);
         const double cpu = threadCpuSeconds() - cpuStart;
-        tick.stop();
-        peakMb = std::max(peakMb, residentMb());
+        probe.stop();
 
         double mean = 0;
         for (const qint64 ns : std::as_const(shownNs))
             mean += double(ns);
         mean = shownNs.isEmpty() ? 0 : mean / double(shownNs.size()) / 1e6;
         state.counters["shown_mean_ms"] = mean;
-        state.counters["shown_p95_ms"] = share(shownNs, 0.95);
-        state.counters["shown_max_ms"] = share(shownNs, 1.0);
-        state.counters["latency_p95_ms"] = share(probe.waits, 0.95);
-        state.counters["latency_max_ms"] = share(probe.waits, 1.0);
+        state.counters["shown_p95_ms"] = bench::percentileMs(shownNs, 0.95);
+        state.counters["shown_max_ms"] = bench::percentileMs(shownNs, 1.0);
+        state.counters["latency_p95_ms"] = probe.waitMs(0.95);
+        state.counters["latency_max_ms"] = probe.waitMs(1.0);
         state.counters["sent"] = double(sent);
         state.counters["shown"] = double(shownNs.size());
         state.counters["rows"] = model->rowCount();
         // The event loop's thread: reading, sorting, showing and painting the lines.
         state.counters["gui_cpu_percent"] = 100.0 * cpu / (double(clock.elapsed()) / 1000.0);
-        state.counters["rss_start_mb"] = startMb;
-        state.counters["rss_peak_mb"] = peakMb;
+        state.counters["rss_start_mb"] = probe.startMb();
+        state.counters["rss_peak_mb"] = probe.peakMb();
         state.SetIterationTime(double(clock.elapsed()) / 1000.0);
     }
 }

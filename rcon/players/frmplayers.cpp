@@ -66,7 +66,7 @@ QString aboutPlayer(const QString &question, const PlayerRow &player) {
 FrmPlayers::FrmPlayers(Program &program)
     : QWidget(nullptr)
     , m_program(program)
-    , m_session(new RconRequests([this] { return endpoint(); }, this))
+    , m_session(new RconRequests([this] { return m_program.mainEndpoint(); }, this))
     , m_model(new PlayerTableModel(this))
     , m_sorted(new QSortFilterProxyModel(this)) {
     setObjectName(QStringLiteral("frmPlayers"));
@@ -280,12 +280,6 @@ void FrmPlayers::buildActions() {
     });
     connect(TblPlayers->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &FrmPlayers::updateActions);
-}
-
-RconRequests::Endpoint FrmPlayers::endpoint() const {
-    // The main connection's server, and its password as it reads now.
-    const RconSession &main = m_program.mainSession();
-    return {main.host(), main.port(), main.password()};
 }
 
 void FrmPlayers::open() {

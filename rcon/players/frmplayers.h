@@ -80,7 +80,6 @@ private:
 
     void buildWidgets();
     void buildActions();
-    RconRequests::Endpoint endpoint() const;
     void requestStatus();
     void requestMaps();
     void onAnswered(const QString &command, const QString &text);

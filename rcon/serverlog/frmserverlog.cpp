@@ -88,7 +88,7 @@ QString defaultSaveFile() {
 FrmServerLog::FrmServerLog(Program &program)
     : QWidget(nullptr)
     , m_program(program)
-    , m_session(new RconRequests([this] { return endpoint(); }, this))
+    , m_session(new RconRequests([this] { return m_program.mainEndpoint(); }, this))
     , m_receiver(new LogReceiver(this))
     , m_model(new ServerLogModel(this))
     , m_chooseSaveFile([](QWidget *parent, const QString &suggested) {
@@ -283,11 +283,6 @@ void FrmServerLog::buildWidgets() {
 
     showMessage(QStringLiteral("Not connected."));
     showIgnored(0);
-}
-
-RconRequests::Endpoint FrmServerLog::endpoint() const {
-    const RconSession &main = m_program.mainSession();
-    return {main.host(), main.port(), main.password()};
 }
 
 void FrmServerLog::open() {

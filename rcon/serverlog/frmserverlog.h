@@ -87,7 +87,6 @@ private:
     };
 
     void buildWidgets();
-    RconRequests::Endpoint endpoint() const;
     void start();
     void onLookedUp(const QHostInfo &info);
     void serverFound(const QHostAddress &server);

@@ -269,6 +269,10 @@ bool Program::isConnected() const {
     return m_mainSession->isOpen();
 }
 
+RconRequests::Endpoint Program::mainEndpoint() const {
+    return {m_mainSession->host(), m_mainSession->port(), m_mainSession->password()};
+}
+
 void Program::setLogOptionLocked(bool locked) {
     if (std::exchange(m_logOptionLocked, locked) != locked)
         emit logOptionLockChanged(locked);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rcon/protocol/rconrequests.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -115,6 +117,9 @@ public:
     RconSession &mainSession() const { return *m_mainSession; }
     // The main connection is set up (from a connect to the next reset).
     bool isConnected() const;
+    // The main connection's server and its password as they are now, for the windows that ask
+    // that server things over requests of their own.
+    RconRequests::Endpoint mainEndpoint() const;
     // Replies are handed to the log writer.
     bool logToFile() const { return m_logToFile; }
     void setLogToFile(bool on) { m_logToFile = on; }
