@@ -407,6 +407,7 @@ void FrmServerLog::leave() {
         m_registered.reset();
     }
     m_started = false;
+    m_quietHint.stop();
     m_session->stop();
     m_receiver->close();
     flush();
@@ -428,6 +429,8 @@ void FrmServerLog::onAnswered(const QString &command, const QString &text) {
     if (answer.isEmpty())
         answer = QStringLiteral("The server carried out \"%1\".").arg(command);
     showMessage(answer);
+    if (command.startsWith(QLatin1String("logaddress_add")) && m_registered)
+        m_quietHint.start(m_quietHintMs, this);
 }
 
 void FrmServerLog::onFailed(const QString &command, RconRequests::Failure failure,
@@ -464,6 +467,7 @@ void FrmServerLog::say() {
 }
 
 void FrmServerLog::onLines(const QList<ServerLogLine> &lines) {
+    m_quietHint.stop();
     m_pending.append(lines);
     // More than the view keeps is never waiting either.
     if (m_pending.size() > ServerLogModel::MaxLines)
@@ -479,6 +483,16 @@ void FrmServerLog::onLines(const QList<ServerLogLine> &lines) {
 void FrmServerLog::timerEvent(QTimerEvent *event) {
     if (event->timerId() == m_flushTimer.timerId()) {
         flush();
+        return;
+    }
+    if (event->timerId() == m_quietHint.timerId()) {
+        m_quietHint.stop();
+        // A server writes nothing to its log addresses while its logging is off; turning it on
+        // is the admin's choice (it also writes log files on the server).
+        if (m_registered)
+            showMessage(QStringLiteral("No line has come yet. A server sends its log only while "
+                                       "its logging is on: \"log on\" in the console turns it "
+                                       "on."));
         return;
     }
     QWidget::timerEvent(event);

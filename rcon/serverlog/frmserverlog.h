@@ -54,6 +54,10 @@ public:
     RconRequests *session() const { return m_session; }
     ServerLogModel *model() const { return m_model; }
     void setSaveFileChooser(SaveFileChooser chooser) { m_chooseSaveFile = std::move(chooser); }
+    // How long the window waits for a first line after the server took its address before it
+    // reminds the user that a server sends its log only while its logging is on.
+    static constexpr int QuietHintMs = 15000;
+    void setQuietHintDelay(int ms) { m_quietHintMs = ms; }
 
     // Copy: the selected lines, in the server's log format. Save...: the lines shown.
     void copySelection();
@@ -115,6 +119,9 @@ private:
     // Lines wait here at most a frame, so a flood reaches the view in a few batches a frame.
     QList<ServerLogLine> m_pending;
     QBasicTimer m_flushTimer;
+    // No line since the server took the address: the hint that logging may be off.
+    QBasicTimer m_quietHint;
+    int m_quietHintMs = QuietHintMs;
     QElapsedTimer m_sinceFlush;
     // The newest line is in view unless the user has scrolled away from it.
     bool m_following = true;

@@ -157,6 +157,17 @@ private Q_SLOTS:
         QCOMPARE(f.log->size(), QSize(701, 433));
     }
 
+    // A server with its logging off sends nothing: after a while the window says what to do.
+    void quietLogRemindsOfLogOn() {
+        Fixture f;
+        QVERIFY(f.connectMain());
+        f.main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.main));
+        f.program->frmServerLog()->setQuietHintDelay(200);
+        QVERIFY(f.openLog());
+        QTRY_VERIFY(f.log->LblStatus->text().contains(QStringLiteral("\"log on\"")));
+    }
+
     void changingThePortOrAddressMovesTheLog() {
         Fixture f;
         QVERIFY(f.connectMain());
