@@ -9,6 +9,7 @@
 #include "rcon/shell/platform.h"
 #include "rcon/shell/program.h"
 #include "rcon/shell/programicon.h"
+#include "rcon/shell/windowplaces.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QAction>
@@ -284,12 +285,7 @@ void FrmPlayers::buildActions() {
 
 void FrmPlayers::open() {
     m_opened = true;
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
+    WindowPlaces::bringForward(this);
     refresh();
 }
 

@@ -10,6 +10,7 @@
 #include "rcon/shell/placekeeper.h"
 #include "rcon/shell/program.h"
 #include "rcon/shell/programicon.h"
+#include "rcon/shell/windowplaces.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QAction>
@@ -287,12 +288,7 @@ void FrmServerLog::buildWidgets() {
 
 void FrmServerLog::open() {
     m_opened = true;
-    if (isMinimized())
-        showNormal();
-    else
-        show();
-    raise();
-    activateWindow();
+    WindowPlaces::bringForward(this);
     start();
 }
 

@@ -501,15 +501,18 @@ void FrmRcon::onReply(const RconReply &reply) {
     if (!output)
         return;
     output->beginBurst();
-    QString received = reply.datagram;
+    // The reply's text, cleaned by the session; the two replacement texts are cleaned here.
+    QString text = reply.text;
     switch (reply.kind) {
     case RconReply::Kind::Challenge:
-        received = QStringLiteral("CConnected to ") + txtIP->text() + QStringLiteral("\r\n");
+        text = RconCodec::CleanReply(QStringLiteral("CConnected to ") + txtIP->text() +
+                                     QStringLiteral("\r\n"));
         output->setStatus(QStringLiteral("Connected to ") + txtIP->text() + QStringLiteral("\r\n"));
         comforts->serverConfirmed(txtIP->text(), ServerPort);
         break;
     case RconReply::Kind::Empty:
-        received = QStringLiteral("tThe command as been received by the server . . .\r\n");
+        text = RconCodec::CleanReply(
+            QStringLiteral("tThe command as been received by the server . . .\r\n"));
         break;
     case RconReply::Kind::Banned:
         ResetConnection();
@@ -534,7 +537,7 @@ void FrmRcon::onReply(const RconReply &reply) {
     case RconReply::Kind::NoChallenge:
         break;
     }
-    const QString replyText = RconCodec::DisplayText(RconCodec::CleanReply(received));
+    const QString replyText = RconCodec::DisplayText(text);
     m_program.AppendOutput(replyText);
     comforts->replyShown(replyText);
     // Taken whether or not it is logged, so that it never piles up.

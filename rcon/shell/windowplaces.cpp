@@ -53,6 +53,15 @@ void WindowPlaces::placeClientAt(QWidget *window, const QPoint &place) {
     window->setGeometry(QRect(place, window->size()));
 }
 
+void WindowPlaces::bringForward(QWidget *window) {
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->activateWindow();
+}
+
 void WindowPlaces::keepOnScreen(QWidget *window) {
     // The frame's size where the window manager has told it, else the client area's.
     const QRect client = window->geometry();

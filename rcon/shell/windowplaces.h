@@ -28,6 +28,8 @@ public:
     static void placeClientAt(QWidget *window, const QPoint &place);
     // Moves the window, whole, onto the screen that shows its middle, else the primary screen.
     static void keepOnScreen(QWidget *window);
+    // Shows a window of its own (restored when it was minimised) in front, with the keyboard.
+    static void bringForward(QWidget *window);
 
 private:
     QString m_optionsFile;
