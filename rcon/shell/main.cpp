@@ -3,13 +3,16 @@
 #include "rcon/shell/qtplatform.h"
 #include "rcon/shell/singleinstance.h"
 #include "rcon/shell/userfiles.h"
+#include "rcon/shell/windowsystem.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QStandardPaths>
 
 int main(int argc, char *argv[]) {
+    talvero::WindowSystem::preferX11WhereOffered();
     QApplication app(argc, argv);
+    talvero::WindowSystem::restoreEnvironment();
     QApplication::setApplicationName(QStringLiteral("Talvero"));
     QApplication::setOrganizationName(QStringLiteral("Talvero"));
     QApplication::setQuitOnLastWindowClosed(false);

@@ -21,6 +21,7 @@
 #include "rcon/shell/platform.h"
 #include "rcon/shell/singleinstance.h"
 #include "rcon/shell/windowplaces.h"
+#include "rcon/shell/windowsystem.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QApplication>
@@ -302,7 +303,8 @@ bool Program::BeginWindowDrag(QWidget *window) {
 int Program::SetTranslucency(QWidget *window, int alpha) {
     if (alpha < 0 || alpha > 255)
         return 1;
-    if (!window)
+    // Where the window system cannot fade windows they stay fully opaque.
+    if (!window || !talvero::WindowSystem::canFadeWindows())
         return 2;
     window->setWindowOpacity(alpha / 255.0);
     return 0;

@@ -12,8 +12,11 @@ template <typename Reply> std::unique_ptr<Reply, decltype(&std::free)> own(Reply
 }
 } // namespace
 
-XWindows::XWindows() {
-    m_c = xcb_connect(nullptr, nullptr);
+XWindows::XWindows()
+    : XWindows(QByteArray()) {}
+
+XWindows::XWindows(const QByteArray &display) {
+    m_c = xcb_connect(display.isEmpty() ? nullptr : display.constData(), nullptr);
     if (xcb_connection_has_error(m_c))
         return;
     m_root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
@@ -42,17 +45,42 @@ QByteArray XWindows::property(quint32 window, quint32 name, quint32 type) {
                       xcb_get_property_value_length(reply.get()));
 }
 
+QList<quint32> XWindows::clients() {
+    QList<quint32> ids;
+    const QByteArray list = property(m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
+    for (qsizetype at = 0; at + 4 <= list.size(); at += 4) {
+        quint32 id = 0;
+        std::memcpy(&id, list.constData() + at, 4);
+        ids.append(id);
+    }
+    if (!ids.isEmpty())
+        return ids;
+    // No list: the root's children and, for a window manager that frames its clients, theirs.
+    auto children = [this](quint32 parent) {
+        QList<quint32> found;
+        const auto tree = own(xcb_query_tree_reply(m_c, xcb_query_tree(m_c, parent), nullptr));
+        if (!tree)
+            return found;
+        const xcb_window_t *child = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+            found.append(child[i]);
+        return found;
+    };
+    for (const quint32 top : children(m_root)) {
+        ids.append(top);
+        ids.append(children(top));
+    }
+    return ids;
+}
+
 QList<XWindows::Window> XWindows::windowsOf(qint64 pid) {
     QList<Window> found;
     if (!isConnected())
         return found;
-    const QByteArray clients = property(m_root, atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW);
     const quint32 pidAtom = atom("_NET_WM_PID");
     const quint32 typeAtom = atom("_NET_WM_WINDOW_TYPE");
     const quint32 splashAtom = atom("_NET_WM_WINDOW_TYPE_SPLASH");
-    for (qsizetype at = 0; at + 4 <= clients.size(); at += 4) {
-        quint32 id = 0;
-        std::memcpy(&id, clients.constData() + at, 4);
+    for (const quint32 id : clients()) {
         const QByteArray owner = property(id, pidAtom, XCB_ATOM_CARDINAL);
         quint32 ownerPid = 0;
         if (owner.size() != 4)

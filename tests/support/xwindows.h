@@ -12,7 +12,8 @@ struct xcb_connection_t;
 // What the X server itself says about the windows on the display named by DISPLAY, for the
 // tests that run on a real display: where a window really is, whatever the program believes,
 // and the window manager's way of closing or moving it. Windows are the clients the window
-// manager lists (_NET_CLIENT_LIST).
+// manager lists (_NET_CLIENT_LIST), or where the window manager keeps no such list (Weston's
+// for XWayland), the top-level windows and those inside their frames.
 class XWindows final {
 public:
     struct Window {
@@ -23,6 +24,8 @@ public:
     };
 
     XWindows();
+    // The X server of that display (":1"), not the one DISPLAY names.
+    explicit XWindows(const QByteArray &display);
     ~XWindows();
     XWindows(const XWindows &) = delete;
     XWindows &operator=(const XWindows &) = delete;
@@ -42,6 +45,7 @@ public:
     void moveFrame(quint32 window, const QPoint &place);
 
 private:
+    QList<quint32> clients();
     quint32 atom(const char *name);
     QByteArray property(quint32 window, quint32 property, quint32 type);
 
