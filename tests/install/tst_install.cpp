@@ -151,6 +151,9 @@ private Q_SLOTS:
                 QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(AppId)));
             QCOMPARE(icon.size(), QSize(size, size));
         }
+        // The manual page of the desktop program, compressed as man expects it.
+        QVERIFY(readAll(installed(QStringLiteral("share/man/man1/talvero.1.gz")))
+                    .startsWith("\x1f\x8b"));
         const QString entry = installed("share/applications/" + AppId + ".desktop");
         const QString metainfo = installed("share/metainfo/" + AppId + ".metainfo.xml");
         QVERIFY(QFileInfo::exists(metainfo));
