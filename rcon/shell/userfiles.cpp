@@ -19,8 +19,12 @@ constexpr QFile::Permissions OwnerOnlyFolder =
 
 bool UserFiles::programFolderHoldsThem(const QString &programDir) {
     const QFileInfo folder(programDir);
-    // Owned by another account (the system's install, even where its mode would let this user
-    // write, or root run it), the folder is not this user's to fill.
+    // Installed, the folder belongs to the package manager or to whoever installed it, even
+    // where it is this user's and writable (root running the package's program, an install
+    // into the home): an upgrade or a removal would lose or leave behind what was written there.
+    if (QFileInfo::exists(programDir + QLatin1Char('/') + QLatin1String(InstalledMarker)))
+        return false;
+    // Owned by another account, the folder is not this user's to fill.
     return folder.isDir() && folder.isWritable() && folder.ownerId() == ::geteuid();
 }
 

@@ -5,13 +5,18 @@
 namespace talvero {
 
 // Where the files the program writes ("talvero.ini", "password", "rcon_log.txt") are kept. A
-// program folder that is the user's own and writable (the build folder, a copy in the home)
-// keeps them beside the program; an installed one (read-only, or another account's) cannot, so
-// they go to the user's data folder instead. Sounds, libraries and "about" always come from the
-// program folder.
+// program folder that the user made (the build folder, a copy of it in the home) and that is the
+// user's own and writable keeps them beside the program. An installed program folder never does,
+// whoever runs the program, root included: the files go to the user's data folder instead.
+// Sounds, libraries and "about" always come from the program folder.
 class UserFiles final {
 public:
-    // True when the program may write its files into programDir.
+    // The file that `cmake --install` and the Debian package lay into the program folder and the
+    // build never makes: a folder holding it is an installed one. Its text says so to a reader.
+    static constexpr char InstalledMarker[] = "INSTALLED";
+
+    // True when the program may write its files into programDir: not installed, the running
+    // user's own and writable.
     static bool programFolderHoldsThem(const QString &programDir);
     // The user's own folder for them: ~/.local/share/Talvero (XDG_DATA_HOME honoured).
     static QString perUserFolder();

@@ -1,6 +1,7 @@
 // Talvero installed the way a package installs it: into a prefix, the program folder read-only
 // and not the user's, then started against a fresh home. Its own files come from the install;
-// the files it writes go to the user's data folder, owner-only.
+// the files it writes go to the user's data folder, owner-only. Also when the installed folder
+// is the running user's own and writable, as the package's is to root.
 #include "rcon/console/frmlog.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/settings/frmsetrcon.h"
@@ -70,6 +71,23 @@ struct Home {
         QFile::setPermissions(path(QStringLiteral("runtime")), OwnerOnlyFolder);
     }
 };
+
+const QStringList InstalledProgramFolder{"1284.wav", "85858.wav",   "INSTALLED",
+                                         "about",    "libecho.so",  "libhook.so",
+                                         "rcon",     "talvero.ini", "welcome.wav"};
+
+// `cmake --install` of the build into prefix; empty when it worked, else its output.
+QByteArray installInto(const QString &prefix) {
+    QProcess install;
+    install.setProcessChannelMode(QProcess::MergedChannels);
+    install.start(QStringLiteral(TALVERO_CMAKE_COMMAND),
+                  {QStringLiteral("--install"), QStringLiteral(TALVERO_BUILD_DIR),
+                   QStringLiteral("--prefix"), prefix});
+    if (install.waitForFinished(120000) && install.exitStatus() == QProcess::NormalExit &&
+        install.exitCode() == 0)
+        return {};
+    return "cmake --install failed: " + install.readAll();
+}
 } // namespace
 
 class TestInstall : public QObject {
@@ -77,6 +95,8 @@ class TestInstall : public QObject {
 
     QTemporaryDir m_prefix;
     QString m_programDir;
+    // A second install, left as `cmake --install` made it: the running user's and writable.
+    QTemporaryDir m_ownPrefix;
 
     QString installed(const QString &name) const { return m_prefix.filePath(name); }
 
@@ -95,15 +115,14 @@ class TestInstall : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        QVERIFY(m_prefix.isValid());
-        QProcess install;
-        install.setProcessChannelMode(QProcess::MergedChannels);
-        install.start(QStringLiteral(TALVERO_CMAKE_COMMAND),
-                      {QStringLiteral("--install"), QStringLiteral(TALVERO_BUILD_DIR),
-                       QStringLiteral("--prefix"), m_prefix.path()});
-        QVERIFY(install.waitForFinished(120000));
-        QVERIFY2(install.exitCode() == 0, install.readAll().constData());
+        QVERIFY(m_prefix.isValid() && m_ownPrefix.isValid());
+        for (const QTemporaryDir *prefix : {&m_prefix, &m_ownPrefix}) {
+            const QByteArray failure = installInto(prefix->path());
+            QVERIFY2(failure.isEmpty(), failure.constData());
+        }
         m_programDir = installed(QStringLiteral("lib/talvero"));
+        const QFileInfo own(m_ownPrefix.filePath(QStringLiteral("lib/talvero")));
+        QVERIFY(own.isWritable() && own.ownerId() == ::geteuid());
 
         // As a package leaves it: the folder another account's and not writable. (Root may
         // write anywhere; handing the folder to "nobody" shows it is not root's to fill.)
@@ -122,9 +141,7 @@ private Q_SLOTS:
     }
 
     void installLaysOutProgramMenuEntryAndIcons() {
-        QCOMPARE(filesIn(m_programDir),
-                 (QStringList{"1284.wav", "85858.wav", "about", "libecho.so", "libhook.so", "rcon",
-                              "talvero.ini", "welcome.wav"}));
+        QCOMPARE(filesIn(m_programDir), InstalledProgramFolder);
         const QFileInfo command(installed(QStringLiteral("bin/talvero")));
         QVERIFY(command.isSymLink());
         QCOMPARE(command.canonicalFilePath(),
@@ -134,6 +151,9 @@ private Q_SLOTS:
                 QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(AppId)));
             QCOMPARE(icon.size(), QSize(size, size));
         }
+        // The manual page of the desktop program, compressed as man expects it.
+        QVERIFY(readAll(installed(QStringLiteral("share/man/man1/talvero.1.gz")))
+                    .startsWith("\x1f\x8b"));
         const QString entry = installed("share/applications/" + AppId + ".desktop");
         const QString metainfo = installed("share/metainfo/" + AppId + ".metainfo.xml");
         QVERIFY(QFileInfo::exists(metainfo));
@@ -142,12 +162,22 @@ private Q_SLOTS:
                  {QStringLiteral("validate"), QStringLiteral("--no-net"), metainfo});
     }
 
+    void installedProgramWritesOnlyIntoTheUsersFolder_data() {
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("read-only, another account's") << m_prefix.path();
+        QTest::newRow("writable, the user's own") << m_ownPrefix.path();
+    }
+
     void installedProgramWritesOnlyIntoTheUsersFolder() {
+        QFETCH(QString, prefix);
+        const QString programDir = prefix + QStringLiteral("/lib/talvero");
+        QVERIFY(!talvero::UserFiles::programFolderHoldsThem(programDir));
+
         Home home;
         QProcess program;
         program.setProcessEnvironment(home.environment());
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        program.start(installed(QStringLiteral("bin/talvero")), {});
+        program.start(prefix + QStringLiteral("/bin/talvero"), {});
         QVERIFY2(program.waitForStarted(), qPrintable(program.errorString()));
 
         const QString ini = home.dataFolder() + QStringLiteral("/talvero.ini");
@@ -164,8 +194,8 @@ private Q_SLOTS:
         QCOMPARE(modeOf(home.dataFolder()), OwnerOnlyFolder);
         QCOMPARE(modeOf(ini), OwnerOnlyFile);
         QCOMPARE(modeOf(password), OwnerOnlyFile);
-        QCOMPARE(readAll(ini), readAll(m_programDir + QStringLiteral("/talvero.ini")));
-        QVERIFY(!QFileInfo::exists(m_programDir + QStringLiteral("/password")));
+        QCOMPARE(readAll(ini), readAll(programDir + QStringLiteral("/talvero.ini")));
+        QCOMPARE(filesIn(programDir), InstalledProgramFolder);
     }
 
     void installedProgramLogsIntoTheUsersFolderAndRestartsItself() {
@@ -211,6 +241,10 @@ private Q_SLOTS:
     void writableProgramFolderKeepsItsFiles() {
         QTemporaryDir folder;
         QCOMPARE(talvero::UserFiles::prepare(folder.path()), folder.path());
+        // The build's program folder: made by the user, never marked as installed.
+        const QString build = QStringLiteral(TALVERO_BUILD_DIR) + QStringLiteral("/talvero");
+        QVERIFY(QFileInfo::exists(build + QStringLiteral("/rcon")));
+        QVERIFY(talvero::UserFiles::programFolderHoldsThem(build));
     }
 };
 
