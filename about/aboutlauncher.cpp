@@ -1,7 +1,7 @@
 #include "about/aboutlauncher.h"
 
 #include "rcon/protocol/website.h"
-#include "rcon/shell/platform.h"
+#include "rcon/kit/platform.h"
 
 #include <QCoreApplication>
 

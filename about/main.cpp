@@ -1,6 +1,6 @@
 // about: opens the Talvero website in the user's browser and ends. It shows no window.
 #include "about/aboutlauncher.h"
-#include "rcon/shell/qtplatform.h"
+#include "rcon/kit/qtplatform.h"
 
 #include <QApplication>
 

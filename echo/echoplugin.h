@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rcon/shell/controlfactory.h"
+#include "rcon/kit/controlfactory.h"
 
 #include <QObject>
 

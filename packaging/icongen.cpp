@@ -1,6 +1,6 @@
 // Writes the program's icon as PNG files for the desktop's icon theme:
 //   icongen <folder> <size>...   makes <folder>/<size>x<size>/net.talvero.Talvero.png
-#include "rcon/shell/programicon.h"
+#include "rcon/kit/programicon.h"
 
 #include <QCoreApplication>
 #include <QDir>

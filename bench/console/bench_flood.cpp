@@ -15,8 +15,8 @@
 #include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/protocol/rconsession.h"
-#include "rcon/shell/frmrcon.h"
-#include "rcon/shell/program.h"
+#include "rcon/app/frmrcon.h"
+#include "rcon/app/program.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
 

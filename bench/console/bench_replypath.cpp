@@ -5,8 +5,8 @@
 // in this thread's processor time (which other programs on a busy machine do not disturb).
 #include "rcon/console/logfilewriter.h"
 #include "rcon/protocol/rconsession.h"
-#include "rcon/shell/frmrcon.h"
-#include "rcon/shell/program.h"
+#include "rcon/app/frmrcon.h"
+#include "rcon/app/program.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
 

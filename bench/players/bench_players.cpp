@@ -2,7 +2,7 @@
 // model replaced, sorted, the selection found again, the view laid out and painted).
 #include "rcon/players/frmplayers.h"
 #include "rcon/protocol/statusparser.h"
-#include "rcon/shell/program.h"
+#include "rcon/app/program.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/goldsrcserver.h"
 #include "tests/support/programfolder.h"

@@ -7,7 +7,7 @@
 // watched through the X server: the splash's window mapped, then the opacity property of the
 // main window and the output window reaching 252/255.
 #include "rcon/passwords/passwordfile.h"
-#include "rcon/shell/program.h"
+#include "rcon/app/program.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
 

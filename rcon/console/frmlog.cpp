@@ -3,10 +3,10 @@
 #include "rcon/console/findbar.h"
 #include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
-#include "rcon/shell/fonts.h"
-#include "rcon/shell/framepacer.h"
-#include "rcon/shell/placekeeper.h"
-#include "rcon/shell/program.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/kit/framepacer.h"
+#include "rcon/kit/placekeeper.h"
+#include "rcon/app/program.h"
 
 #include <QCloseEvent>
 #include <QLabel>

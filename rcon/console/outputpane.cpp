@@ -1,6 +1,6 @@
 #include "rcon/console/outputpane.h"
 
-#include "rcon/shell/fonts.h"
+#include "rcon/kit/fonts.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>

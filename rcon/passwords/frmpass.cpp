@@ -4,9 +4,9 @@
 #include "rcon/protocol/rconsession.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
-#include "rcon/shell/fonts.h"
-#include "rcon/shell/program.h"
-#include "rcon/shell/programicon.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/app/program.h"
+#include "rcon/kit/programicon.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QComboBox>

@@ -3,9 +3,9 @@
 #include "rcon/passwords/frmpass.h"
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/settings/settingsstore.h"
-#include "rcon/shell/fonts.h"
-#include "rcon/shell/program.h"
-#include "rcon/shell/programicon.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/app/program.h"
+#include "rcon/kit/programicon.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QCheckBox>

@@ -4,12 +4,12 @@
 #include "rcon/players/playertablemodel.h"
 #include "rcon/protocol/playercommands.h"
 #include "rcon/protocol/statusparser.h"
-#include "rcon/shell/fonts.h"
-#include "rcon/shell/placekeeper.h"
-#include "rcon/shell/platform.h"
-#include "rcon/shell/program.h"
-#include "rcon/shell/programicon.h"
-#include "rcon/shell/windowplaces.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/kit/placekeeper.h"
+#include "rcon/kit/platform.h"
+#include "rcon/app/program.h"
+#include "rcon/kit/programicon.h"
+#include "rcon/kit/windowplaces.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QAction>

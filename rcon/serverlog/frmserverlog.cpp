@@ -5,12 +5,12 @@
 #include "rcon/protocol/rconcodec.h"
 #include "rcon/serverlog/serverlogdelegate.h"
 #include "rcon/serverlog/serverlogmodel.h"
-#include "rcon/shell/fonts.h"
-#include "rcon/shell/framepacer.h"
-#include "rcon/shell/placekeeper.h"
-#include "rcon/shell/program.h"
-#include "rcon/shell/programicon.h"
-#include "rcon/shell/windowplaces.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/kit/framepacer.h"
+#include "rcon/kit/placekeeper.h"
+#include "rcon/app/program.h"
+#include "rcon/kit/programicon.h"
+#include "rcon/kit/windowplaces.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QAction>

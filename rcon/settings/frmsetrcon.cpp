@@ -6,10 +6,10 @@
 #include "rcon/settings/intervaltable.h"
 #include "rcon/settings/settingsini.h"
 #include "rcon/settings/settingsstore.h"
-#include "rcon/shell/controlhost.h"
-#include "rcon/shell/fonts.h"
-#include "rcon/shell/platform.h"
-#include "rcon/shell/program.h"
+#include "rcon/kit/controlhost.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/kit/platform.h"
+#include "rcon/app/program.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QCheckBox>

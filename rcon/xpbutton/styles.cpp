@@ -1,6 +1,6 @@
 #include "rcon/xpbutton/styles.h"
 
-#include "rcon/shell/fonts.h"
+#include "rcon/kit/fonts.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "rcon/xpbutton/xpbutton.h"
 
-#include "rcon/shell/fonts.h"
-#include "rcon/shell/platform.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/kit/platform.h"
 #include "rcon/xpbutton/xpbuttonaccessible.h"
 #include "rcon/xpbutton/xpbuttonpictures.h"
 

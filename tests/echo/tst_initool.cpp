@@ -1,6 +1,6 @@
 // The INI control as the program meets it: created by class name from the library in the
 // program folder and called late-bound, by member name, never through its header.
-#include "rcon/shell/controlhost.h"
+#include "rcon/kit/controlhost.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
 

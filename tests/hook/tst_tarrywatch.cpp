@@ -1,7 +1,7 @@
 // The Dawdle.Tarrywatch control as the main program sees it: created by class name from the
 // control library in the program folder and used only late-bound, through its properties,
 // methods, signals and its inner timer "tmrCount".
-#include "rcon/shell/controlhost.h"
+#include "rcon/kit/controlhost.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
 

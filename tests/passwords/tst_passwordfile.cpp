@@ -2,7 +2,7 @@
 // through the INI control, and scrambles it again.
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/passwords/scramblepasswordfile.h"
-#include "rcon/shell/controlhost.h"
+#include "rcon/kit/controlhost.h"
 #include "tests/passwords/fakeinicontrol.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"

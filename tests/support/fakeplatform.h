@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rcon/shell/platform.h"
+#include "rcon/kit/platform.h"
 
 #include <QList>
 #include <QStringList>

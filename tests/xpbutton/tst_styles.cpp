@@ -1,5 +1,5 @@
 // The caption page of the window designer, working on a selection of buttons.
-#include "rcon/shell/fonts.h"
+#include "rcon/kit/fonts.h"
 #include "rcon/xpbutton/styles.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/programfolder.h"

@@ -1,5 +1,5 @@
 // The push button as users and windows drive it: pointer, keyboard, focus, enabling, styles.
-#include "rcon/shell/fonts.h"
+#include "rcon/kit/fonts.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "rcon/xpbutton/xpbuttonpictures.h"
 #include "tests/support/fakeplatform.h"

@@ -1,5 +1,5 @@
 // Designing windows with XpButton in Qt Designer: the plugin and its "Edit Caption..." menu.
-#include "rcon/shell/fonts.h"
+#include "rcon/kit/fonts.h"
 #include "rcon/xpbutton/designer/xpbuttontaskmenu.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/programfolder.h"

@@ -1,6 +1,6 @@
 #include "rcon/xpbutton/designer/xpbuttondesignerplugin.h"
 
-#include "rcon/shell/fonts.h"
+#include "rcon/kit/fonts.h"
 #include "rcon/xpbutton/designer/xpbuttontaskmenufactory.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "rcon/xpbutton/xpbuttonpictures.h"

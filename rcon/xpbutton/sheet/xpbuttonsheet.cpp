@@ -1,7 +1,7 @@
 // Draws every button style in every state onto one PNG, real buttons driven by real events,
 // once at their true size and once magnified, for checking the pictures by eye.
 //   QT_QPA_PLATFORM=offscreen xpbutton_sheet [file.png]
-#include "rcon/shell/fonts.h"
+#include "rcon/kit/fonts.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QApplication>

@@ -1,0 +1,693 @@
+#include "rcon/app/frmrcon.h"
+
+#include "rcon/console/consolecomforts.h"
+#include "rcon/console/frmlog.h"
+#include "rcon/console/logfilewriter.h"
+#include "rcon/passwords/frmpassenter.h"
+#include "rcon/passwords/passwordfile.h"
+#include "rcon/protocol/rconcodec.h"
+#include "rcon/protocol/rconsession.h"
+#include "rcon/protocol/website.h"
+#include "rcon/settings/frmsetrcon.h"
+#include "rcon/settings/iniaccess.h"
+#include "rcon/settings/settingsini.h"
+#include "rcon/settings/settingsstore.h"
+#include "rcon/kit/controlhost.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/kit/framepacer.h"
+#include "rcon/kit/longtimer.h"
+#include "rcon/kit/placekeeper.h"
+#include "rcon/kit/platform.h"
+#include "rcon/app/program.h"
+#include "rcon/kit/programicon.h"
+#include "rcon/kit/trayicon.h"
+#include "rcon/xpbutton/xpbutton.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <utility>
+
+namespace {
+const QString NotFound = IniAccess::NotFound;
+const QString DefaultPort = QStringLiteral("27015");
+
+bool isEnterKey(const QKeyEvent *event) {
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+// The port field as a port number: a number in the user's way of writing it (or the plain
+// C form), a fractional part rounded to the nearest whole number with halves going to the
+// even neighbour; only 1 to 65535 is a port.
+std::optional<int> portFromText(const QString &text) {
+    bool ok = false;
+    double value = QLocale().toDouble(text.trimmed(), &ok);
+    if (!ok)
+        value = QLocale::c().toDouble(text.trimmed(), &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    const double rounded = std::nearbyint(value); // the default rounding: halves to even
+    if (rounded < 1 || rounded > 65535)
+        return std::nullopt;
+    return static_cast<int>(rounded);
+}
+
+QLabel *buddyLabel(const QString &text, QWidget *field, QWidget *parent) {
+    auto *label = new QLabel(text, parent);
+    label->setBuddy(field);
+    label->setFont(talvero::tahoma(8.25));
+    field->setAccessibleName(QString(text).remove(QLatin1Char('&')).remove(QLatin1Char(':')));
+    return label;
+}
+} // namespace
+
+FrmRcon::FrmRcon(Program &program)
+    // A window of fixed size offers no maximise button.
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint)
+    , m_program(program) {
+    setObjectName(QStringLiteral("frmRcon"));
+    setWindowTitle(QStringLiteral("Talvero"));
+    setWindowIcon(talvero::programIcon());
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, QColor(0xEC, 0xE9, 0xD8));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    // Typing, sending and the connection's state change it faster than a screen shows them.
+    new FramePacer(this);
+    new PlaceKeeper(this);
+    setFont(talvero::tahoma(8.25));
+
+    buildFields();
+    buildMenus();
+    comforts =
+        new ConsoleComforts(m_program.userStateDir(), txtIP, txtPort, txtSend, TxtSendAdmin, this);
+
+    RconSession &session = m_program.mainSession();
+    connect(&session, &RconSession::replyReceived, this, &FrmRcon::onReply);
+    // A burst of replies reaches the pane's document at once, when the burst is over.
+    connect(&session, &RconSession::burstDelivered, this, [this] {
+        if (FrmLog *output = m_program.frmLog())
+            output->endBurst();
+    });
+    connect(&session, &RconSession::socketError, this, &FrmRcon::wskError);
+    // Every send reads the password field as it is then: the field and the session's password
+    // are one, whoever changes them (the Password Manager's start-up choice).
+    connect(txtPassword, &QLineEdit::textChanged, &session, &RconSession::setPassword);
+    connect(&session, &RconSession::passwordChanged, this, [this](const QString &password) {
+        if (txtPassword->text() != password)
+            txtPassword->setText(password);
+    });
+
+    Tray = new TrayIcon(this);
+    Tray->setToolTip(QStringLiteral("Talvero - ") + QString::fromLatin1(talvero::WebsiteAddress));
+    connect(Tray, &TrayIcon::restore, this, &FrmRcon::restoreFromTray);
+    connect(Tray, &TrayIcon::menu, this, [this] { MnuTray->popup(QCursor::pos()); });
+
+    buildTimers();
+}
+
+FrmRcon::~FrmRcon() = default;
+
+void FrmRcon::buildFields() {
+    auto makeField = [this](const QString &name) {
+        auto *field = new QLineEdit(this);
+        field->setObjectName(name);
+        return field;
+    };
+    txtIP = makeField(QStringLiteral("txtIP"));
+    txtPort = makeField(QStringLiteral("txtPort"));
+    txtPort->setText(DefaultPort);
+    txtPassword = makeField(QStringLiteral("txtPassword"));
+    txtPassword->setEchoMode(QLineEdit::Password);
+    txtSend = makeField(QStringLiteral("txtSend"));
+    TxtSendAdmin = makeField(QStringLiteral("TxtSendAdmin"));
+
+    auto makeButton = [this](const QString &name, const QString &caption) {
+        return m_program.newButton(this, name, caption);
+    };
+    CmdSend = makeButton(QStringLiteral("CmdSend"), QStringLiteral("Send"));
+    CmdSendAdmin = makeButton(QStringLiteral("CmdSendAdmin"), QStringLiteral("Send"));
+    cmdconnect = makeButton(QStringLiteral("cmdconnect"), QStringLiteral("Connect"));
+    cmddisconnect = makeButton(QStringLiteral("cmddisconnect"), QStringLiteral("Disconnect"));
+    CmdSettings = makeButton(QStringLiteral("CmdSettings"), QStringLiteral("Properties"));
+    CmdClose = makeButton(QStringLiteral("CmdClose"), QStringLiteral("Exit"));
+    CmdTray = makeButton(QStringLiteral("CmdTray"), QStringLiteral("Send to Tray"));
+    // The two Send buttons share a caption; assistive technology tells them apart.
+    CmdSend->setAccessibleName(QStringLiteral("Send console command"));
+    CmdSendAdmin->setAccessibleName(QStringLiteral("Send AdminMod command"));
+
+    Fra[1] = new QGroupBox(QStringLiteral("Game Server"), this);
+    Fra[1]->setObjectName(QStringLiteral("Fra1"));
+    auto *server = new QGridLayout(Fra[1]);
+    server->addWidget(buddyLabel(QStringLiteral("IP Address:"), txtIP, Fra[1]), 0, 0);
+    server->addWidget(txtIP, 0, 1);
+    server->addWidget(buddyLabel(QStringLiteral("Port:"), txtPort, Fra[1]), 0, 2);
+    server->addWidget(txtPort, 0, 3);
+    server->addWidget(buddyLabel(QStringLiteral("Rcon Password:"), txtPassword, Fra[1]), 1, 0);
+    server->addWidget(txtPassword, 1, 1, 1, 3);
+    server->setColumnStretch(1, 3);
+    server->setColumnStretch(3, 1);
+    for (QLineEdit *field : {txtIP, txtPort, txtPassword}) {
+        field->setParent(Fra[1]);
+        field->setFont(talvero::tahoma(8.25));
+    }
+
+    Fra[2] = new QGroupBox(QStringLiteral("AdminMod / Rcon "), this);
+    Fra[2]->setObjectName(QStringLiteral("Fra2"));
+    auto *commands = new QGridLayout(Fra[2]);
+    commands->addWidget(buddyLabel(QStringLiteral("Half-Life / Rcon Command:"), txtSend, Fra[2]), 0,
+                        0, 1, 2);
+    commands->addWidget(txtSend, 1, 0);
+    commands->addWidget(CmdSend, 1, 1);
+    commands->addWidget(buddyLabel(QStringLiteral("Admin Mod Command:"), TxtSendAdmin, Fra[2]), 2,
+                        0, 1, 2);
+    commands->addWidget(TxtSendAdmin, 3, 0);
+    commands->addWidget(CmdSendAdmin, 3, 1);
+    for (QWidget *child : {static_cast<QWidget *>(txtSend), static_cast<QWidget *>(TxtSendAdmin),
+                           static_cast<QWidget *>(CmdSend), static_cast<QWidget *>(CmdSendAdmin)})
+        child->setParent(Fra[2]);
+    txtSend->setFont(talvero::tahoma(8.25));
+    TxtSendAdmin->setFont(talvero::tahoma(8.25));
+    // The command lines open only while connected.
+    Fra[2]->setEnabled(false);
+
+    auto *buttons = new QHBoxLayout;
+    for (XpButton *button : {cmdconnect, cmddisconnect, CmdSettings, CmdTray, CmdClose})
+        buttons->addWidget(button);
+    buttons->addStretch(1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Fra[1]);
+    layout->addWidget(Fra[2]);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    setTabOrder(txtIP, txtPort);
+    setTabOrder(txtPort, txtPassword);
+    setTabOrder(txtPassword, txtSend);
+    setTabOrder(txtSend, CmdSend);
+    setTabOrder(CmdSend, TxtSendAdmin);
+    setTabOrder(TxtSendAdmin, CmdSendAdmin);
+    setTabOrder(CmdSendAdmin, cmdconnect);
+    setTabOrder(cmdconnect, cmddisconnect);
+    setTabOrder(cmddisconnect, CmdSettings);
+    setTabOrder(CmdSettings, CmdTray);
+    setTabOrder(CmdTray, CmdClose);
+
+    connect(cmdconnect, &XpButton::Click, this, &FrmRcon::connectEntry);
+    connect(cmddisconnect, &XpButton::Click, this, &FrmRcon::ResetConnection);
+    connect(CmdClose, &XpButton::Click, this, [this] { m_program.ExitProgram(); });
+    connect(CmdSettings, &XpButton::Click, this, &FrmRcon::showProperties);
+    connect(CmdTray, &XpButton::Click, this, &FrmRcon::sendToTray);
+    connect(CmdSend, &XpButton::Click, this, [this] { sendConsoleCommand(); });
+    connect(CmdSendAdmin, &XpButton::Click, this, &FrmRcon::sendAdminCommand);
+    connect(txtSend, &QLineEdit::textChanged, this,
+            [this](const QString &text) { CmdSend->setEnabled(!text.isEmpty()); });
+    connect(TxtSendAdmin, &QLineEdit::textChanged, this,
+            [this](const QString &text) { CmdSendAdmin->setEnabled(!text.isEmpty()); });
+    // The console line sends when Enter comes up, the AdminMod line when it goes down.
+    txtSend->installEventFilter(this);
+    TxtSendAdmin->installEventFilter(this);
+    // Enter in a field of the server connects, as the Connect button does, until connected.
+    for (QLineEdit *field : {txtIP, txtPort, txtPassword}) {
+        connect(field, &QLineEdit::returnPressed, this, [this] {
+            if (!m_program.isConnected() && cmdconnect->isEnabled())
+                connectEntry();
+        });
+    }
+}
+
+void FrmRcon::buildMenus() {
+    auto addMenu = [this](QMenu *parent, const QString &name, const QString &caption) {
+        auto *menu = parent ? parent->addMenu(caption) : new QMenu(caption, this);
+        menu->setObjectName(name);
+        menu->setTitle(caption);
+        menu->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
+        return menu;
+    };
+    auto addAction = [](QMenu *menu, const QString &name, const QString &caption) {
+        QAction *action = menu->addAction(caption);
+        action->setObjectName(name);
+        return action;
+    };
+
+    MnuCommands = addMenu(nullptr, QStringLiteral("MnuCommands"), QStringLiteral("Commands"));
+    MnuAdminModCommands = addAction(MnuCommands, QStringLiteral("MnuAdminModCommands"),
+                                    QStringLiteral("Admin&Mod Comands"));
+    QMenu *rconCommands =
+        addMenu(MnuCommands, QStringLiteral("MnuCommand"), QStringLiteral("&Rcon Commands"));
+    MnuHostName =
+        addAction(rconCommands, QStringLiteral("MnuHostName"), QStringLiteral("Hostname"));
+    rconCommands->addSeparator()->setObjectName(QStringLiteral("Split3"));
+    MnuUsers =
+        addAction(rconCommands, QStringLiteral("MnuUsers"), QStringLiteral("Current &Users"));
+    mnuStatus =
+        addAction(rconCommands, QStringLiteral("mnuStatus"), QStringLiteral("Server &Status"));
+    MnuGravity = addAction(rconCommands, QStringLiteral("MnuGravity"), QStringLiteral("Gravity"));
+    QMenu *kick = addMenu(rconCommands, QStringLiteral("MnuKick"), QStringLiteral("Kick Players"));
+    MnuP1 = addAction(kick, QStringLiteral("MnuP1"), QStringLiteral("Player"));
+    MnuP2 = addAction(kick, QStringLiteral("MnuP2"), QStringLiteral("Player(1)"));
+    MnuP3 = addAction(kick, QStringLiteral("MnuP3"), QStringLiteral("Player(2)"));
+    MnuP4 = addAction(kick, QStringLiteral("MnuP4"), QStringLiteral("Player(3)"));
+    QMenu *logging =
+        addMenu(rconCommands, QStringLiteral("MnuLoggimg"), QStringLiteral("HLDS Logging"));
+    MnuLogStatus =
+        addAction(logging, QStringLiteral("MnuLogStatus"), QStringLiteral("Logging S&tatus?"));
+    logging->addSeparator()->setObjectName(QStringLiteral("Split1"));
+    MnuLogOn = addAction(logging, QStringLiteral("MnuLogOn"), QStringLiteral("Lo&gging On"));
+    MnuLogOff = addAction(logging, QStringLiteral("MnuLogOff"), QStringLiteral("Loggi&ng Off"));
+    QMenu *help = addMenu(MnuCommands, QStringLiteral("MnuHelp"), QStringLiteral("&Help"));
+    MnuConents = addAction(help, QStringLiteral("MnuConents"), QStringLiteral("&Contents"));
+    MnuConents->setShortcut(QKeySequence(Qt::Key_F1));
+    MnuVisitSite = addAction(help, QStringLiteral("MnuVisitSite"), QStringLiteral("Visit Website"));
+    help->addSeparator()->setObjectName(QStringLiteral("Split2"));
+    MnuAbout = addAction(help, QStringLiteral("MnuAbout"), QStringLiteral("A&bout . ."));
+    // The Players window, placed after the specified entries; Ctrl+P works in this window.
+    MnuCommands->addSeparator()->setObjectName(QStringLiteral("SplitPlayers"));
+    MnuPlayers = addAction(MnuCommands, QStringLiteral("MnuPlayers"), QStringLiteral("Players..."));
+    MnuPlayers->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    QWidget::addAction(MnuPlayers);
+    connect(MnuPlayers, &QAction::triggered, this, [this] { m_program.showPlayers(); });
+    // The Server Log window after it; Ctrl+G works in this window.
+    MnuServerLog =
+        addAction(MnuCommands, QStringLiteral("MnuServerLog"), QStringLiteral("Server Log..."));
+    MnuServerLog->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    QWidget::addAction(MnuServerLog);
+    connect(MnuServerLog, &QAction::triggered, this, [this] { m_program.showServerLog(); });
+
+    MnuOptions = addMenu(nullptr, QStringLiteral("MnuOptions"), QStringLiteral("Options"));
+    MnuConnect = addAction(MnuOptions, QStringLiteral("MnuConnect"), QStringLiteral("Connect . ."));
+    MnuProperties =
+        addAction(MnuOptions, QStringLiteral("MnuProperties"), QStringLiteral("Properties"));
+    MnuOptions->addSeparator()->setObjectName(QStringLiteral("Split5"));
+    MnuPassManager =
+        addAction(MnuOptions, QStringLiteral("MnuPassManager"), QStringLiteral("Password Manager"));
+
+    MnuTray = addMenu(nullptr, QStringLiteral("MnuTray"), QStringLiteral("TrayMenu"));
+    MnuTrayConnect =
+        addAction(MnuTray, QStringLiteral("MnuTrayConnect"), QStringLiteral("Connect"));
+    MnuTrayDConnect =
+        addAction(MnuTray, QStringLiteral("MnuTrayDConnect"), QStringLiteral("Disconnect"));
+    MnuTrayDConnect->setEnabled(false);
+    MnuTray->addSeparator()->setObjectName(QStringLiteral("MnuTraySplit1"));
+    MnuTrayMain = addAction(MnuTray, QStringLiteral("MnuTrayMain"), QStringLiteral("Back To Main"));
+    MnuTrayAbout = addAction(MnuTray, QStringLiteral("MnuTrayAbout"), QStringLiteral("About Rcon"));
+    MnuTray->addSeparator()->setObjectName(QStringLiteral("MnuTraySplit3"));
+    MnuTrayExit = addAction(MnuTray, QStringLiteral("MnuTrayExit"), QStringLiteral("Exit"));
+
+    // The canned commands. Each kick entry kicks the player its caption names.
+    const std::pair<QAction *, const char *> canned[] = {
+        {MnuHostName, "hostname"},  {MnuUsers, "users"},       {mnuStatus, "status"},
+        {MnuGravity, "sv_gravity"}, {MnuP1, "kick player"},    {MnuP2, "kick player(1)"},
+        {MnuP3, "kick player(2)"},  {MnuP4, "kick player(3)"}, {MnuLogStatus, "log"},
+        {MnuLogOn, "log on"},       {MnuLogOff, "log off"},
+    };
+    for (const auto &[action, command] : canned) {
+        const QString text = QString::fromLatin1(command);
+        connect(action, &QAction::triggered, this, [this, text] { sendCanned(text); });
+    }
+    connect(MnuVisitSite, &QAction::triggered, this, &FrmRcon::visitWebsite);
+    connect(MnuConnect, &QAction::triggered, this, &FrmRcon::connectEntry);
+    connect(MnuProperties, &QAction::triggered, this, &FrmRcon::showProperties);
+    connect(MnuTrayConnect, &QAction::triggered, this, &FrmRcon::connectEntry);
+    connect(MnuTrayMain, &QAction::triggered, this, &FrmRcon::restoreFromTray);
+    connect(MnuTrayAbout, &QAction::triggered, this, &FrmRcon::startAbout);
+    connect(MnuTrayExit, &QAction::triggered, this, [this] { m_program.ExitProgram(); });
+    connect(MnuPassManager, &QAction::triggered, this,
+            [this] { FrmPassEnter::openPasswordManager(m_program); });
+    // "&Contents", "A&bout . ." and "Admin&Mod Comands" have no action.
+}
+
+void FrmRcon::buildTimers() {
+    auto create = [this](const QString &name, qint32 interval) {
+        QWidget *control = m_program.controls().create(
+            QStringLiteral("Dawdle.Tarrywatch"), this,
+            {{QStringLiteral("Interval"), interval}, {QStringLiteral("Enabled"), false}});
+        if (control) {
+            control->setObjectName(name);
+            control->hide();
+        }
+        return new LongTimer(control, this);
+    };
+    Rcon = create(QStringLiteral("Rcon"), 130152);
+    TimerX1 = create(QStringLiteral("TimerX1"), 0);
+    TimerX2 = create(QStringLiteral("TimerX2"), 0);
+    connect(Rcon, &LongTimer::Timer, this, &FrmRcon::broadcast);
+    connect(TimerX1, &LongTimer::Timer, this, [this] { runAutomaticCommand(m_autoCommand1); });
+    connect(TimerX2, &LongTimer::Timer, this, [this] { runAutomaticCommand(m_autoCommand2); });
+}
+
+void FrmRcon::load() {
+    m_program.setLogToFile(m_program.settings().readOption(SettingsStore::LogText2File) == 1);
+    Tray->setIcon(windowIcon());
+    Program::SetTranslucency(this, 0);
+    LoadStartupDefaults();
+    for (XpButton *button :
+         {CmdSendAdmin, CmdSettings, cmdconnect, cmddisconnect, CmdClose, CmdTray, CmdSend})
+        button->ButtonStyle(2);
+    CmdSend->setEnabled(false);
+    cmdconnect->setEnabled(true);
+    cmddisconnect->setEnabled(false);
+    CmdSendAdmin->setEnabled(!TxtSendAdmin->text().isEmpty());
+    // The window opens with the address field ready for typing.
+    txtIP->setFocus(Qt::OtherFocusReason);
+}
+
+void FrmRcon::LoadStartupDefaults() {
+    const QString ini = m_program.dataFilePath(QString(SettingsIni::FileName));
+    const IniAccess I1 = IniAccess::direct();
+    txtIP->setText(I1.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::ip, ini));
+    txtPort->setText(I1.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::port, ini));
+    txtPassword->setText(m_program.passwordFile().read(PasswordFile::usethis));
+
+    // An absent key reads "[NOT FOUND]": never a command to send, a port or a password.
+    auto present = [](const QString &value) { return value == NotFound ? QString() : value; };
+    m_autoCommand1 =
+        present(I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::rcon, ini));
+    m_autoCommand2 =
+        present(I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::rcon2, ini));
+    bool ok = false;
+    const qint32 interval1 =
+        I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::time, ini).toInt(&ok);
+    if (ok)
+        m_autoInterval1 = interval1;
+    const qint32 interval2 =
+        I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::time2, ini).toInt(&ok);
+    if (ok)
+        m_autoInterval2 = interval2;
+
+    if (!m_autoCommand1.isEmpty()) {
+        TimerX1->setInterval(m_autoInterval1);
+        m_program.AppendOutput(QStringLiteral("Running in Automatic Command Mode . .\r\n \r\n"));
+    } else {
+        TimerX1->setInterval(0);
+        m_autoCommand1.clear();
+        m_autoInterval1 = 0;
+    }
+    if (!m_autoCommand2.isEmpty())
+        TimerX2->setInterval(m_autoInterval2);
+
+    if (txtPassword->text() == PasswordFile::NoPassword || txtPassword->text() == NotFound)
+        txtPassword->clear();
+    if (txtIP->text().isEmpty() || txtIP->text() == NotFound) {
+        txtIP->clear();
+        txtPort->setText(DefaultPort);
+    } else if (txtPort->text() == NotFound) {
+        txtPort->setText(DefaultPort);
+    }
+}
+
+void FrmRcon::connectEntry() {
+    // The log option stays locked for as long as the connection lasts (only a reset unlocks
+    // it): with logging off it is locked before connecting, with logging on after.
+    const bool logging = m_program.settings().readOption(SettingsStore::LogText2File) == 1;
+    if (logging)
+        m_program.ConsoleLog().OpenLog(m_program.dataFilePath(QStringLiteral("rcon_log.txt")));
+    else
+        m_program.setLogOptionLocked(true);
+    m_program.setLogToFile(logging);
+    ConnectToServer();
+    if (logging)
+        m_program.setLogOptionLocked(true);
+}
+
+void FrmRcon::ConnectToServer() {
+    if (txtIP->text().isEmpty() || txtPort->text().isEmpty() || txtPassword->text().isEmpty()) {
+        m_program.platform().messageBox(
+            this, Platform::Icon::Information, Platform::Buttons::Ok,
+            QStringLiteral("Please enter the IP Adress, Port and Rcon Password"));
+        return;
+    }
+    const std::optional<int> port = portFromText(txtPort->text());
+    if (!port)
+        return connectionError();
+    ServerPort = *port;
+    RconSession &session = m_program.mainSession();
+    if (!session.open(txtIP->text(), ServerPort))
+        return connectionError();
+
+    // The log's block for this connection begins with when and to which server.
+    if (m_program.logToFile())
+        m_program.ConsoleLog().beginConnection(txtIP->text(), ServerPort);
+
+    // A failed send shows later, as the socket's error.
+    session.requestChallenge();
+
+    cmdconnect->setEnabled(false);
+    cmddisconnect->setEnabled(true);
+    Fra[2]->setEnabled(true);
+    txtSend->setEnabled(true);
+    TxtSendAdmin->setEnabled(true);
+    txtIP->setEnabled(false);
+    txtPort->setEnabled(false);
+    // Connect no longer applies: the next thing typed is a command.
+    txtSend->setFocus(Qt::OtherFocusReason);
+    TimerX1->setEnabled(!m_autoCommand1.isEmpty());
+    TimerX2->setEnabled(!m_autoCommand2.isEmpty());
+    Rcon->setEnabled(true);
+    Rcon->setInterval(120000);
+}
+
+void FrmRcon::connectionError() {
+    ResetConnection();
+    m_program.platform().messageBox(
+        this, Platform::Icon::Critical, Platform::Buttons::Ok,
+        QStringLiteral("Connection Error: Please check your IP or Port address then try again."));
+}
+
+void FrmRcon::ResetConnection() {
+    m_program.mainSession().close();
+    FrmLog *output = m_program.frmLog();
+    if (output)
+        output->setStatus(QStringLiteral("Not Connected"));
+    CmdSendAdmin->setEnabled(false);
+    m_program.setLogOptionLocked(false);
+    CmdSend->setEnabled(false);
+    cmdconnect->setEnabled(true);
+    TxtSendAdmin->clear();
+    Fra[2]->setEnabled(false);
+    cmddisconnect->setEnabled(false);
+    txtPort->setEnabled(true);
+    txtIP->setEnabled(true);
+    txtIP->clear();
+    txtPort->setText(DefaultPort);
+    txtPassword->clear();
+    txtSend->clear();
+    if (output)
+        output->clearOutput();
+    TimerX1->setEnabled(false);
+    TimerX2->setEnabled(false);
+    Rcon->setEnabled(false);
+    Rcon->setInterval(0);
+    LoadStartupDefaults();
+}
+
+void FrmRcon::onReply(const RconReply &reply) {
+    // The output window goes first when the program ends; a late datagram finds nothing to show
+    // itself in.
+    FrmLog *output = m_program.frmLog();
+    if (!output)
+        return;
+    output->beginBurst();
+    // The reply's text, cleaned by the session; the two replacement texts are cleaned here.
+    QString text = reply.text;
+    switch (reply.kind) {
+    case RconReply::Kind::Challenge:
+        text = RconCodec::CleanReply(QStringLiteral("CConnected to ") + txtIP->text() +
+                                     QStringLiteral("\r\n"));
+        output->setStatus(QStringLiteral("Connected to ") + txtIP->text() + QStringLiteral("\r\n"));
+        comforts->serverConfirmed(txtIP->text(), ServerPort);
+        break;
+    case RconReply::Kind::Empty:
+        text = RconCodec::CleanReply(
+            QStringLiteral("tThe command as been received by the server . . .\r\n"));
+        break;
+    case RconReply::Kind::Banned:
+        ResetConnection();
+        output->clearOutput();
+        output->endBurst();
+        m_program.platform().messageBox(
+            this, Platform::Icon::Information, Platform::Buttons::Ok,
+            QStringLiteral("You have been banned from this server. \r\n"
+                           "You may need to contact the Admin to fix this problem."));
+        return;
+    case RconReply::Kind::Refused:
+        // Every further command would be refused too, and each refusal counts toward the
+        // server's ban of the whole address: stop here and say why.
+        ResetConnection();
+        output->endBurst();
+        m_program.platform().messageBox(
+            this, Platform::Icon::Information, Platform::Buttons::Ok,
+            QStringLiteral("The server refused the rcon password. \r\n"
+                           "Please check the password, then connect again."));
+        return;
+    case RconReply::Kind::Output:
+    case RconReply::Kind::NoChallenge:
+        break;
+    }
+    const QString replyText = RconCodec::DisplayText(text);
+    m_program.AppendOutput(replyText);
+    comforts->replyShown(replyText);
+    // Taken whether or not it is logged, so that it never piles up.
+    const QString forLog = output->takeUnlogged();
+    if (m_program.logToFile()) {
+        LogFileWriter &log = m_program.ConsoleLog();
+        if (!log.WriteLog(forLog))
+            return logWriteError(log);
+    }
+    m_program.AppendOutput(QStringLiteral("\r\n"));
+}
+
+void FrmRcon::logWriteError(const LogFileWriter &log) {
+    // The server is not at fault: name the file and the system's reason, so the user knows
+    // what to mend.
+    if (FrmLog *output = m_program.frmLog())
+        output->endBurst();
+    m_program.platform().messageBox(
+        this, Platform::Icon::Critical, Platform::Buttons::Ok,
+        QStringLiteral("Talvero could not write the log file %1: %2\r\n"
+                       "Check that the file and its folder can be written, or turn off "
+                       "\"Log text to file\" in Properties, then connect again.")
+            .arg(QDir::toNativeSeparators(log.path()), log.errorString()));
+    ResetConnection();
+}
+
+void FrmRcon::wskError() {
+    m_program.platform().messageBox(
+        this, Platform::Icon::Critical, Platform::Buttons::Ok,
+        QStringLiteral("Please check your Server IP, Port and Password then try again"));
+    ResetConnection();
+}
+
+bool FrmRcon::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == txtSend && event->type() == QEvent::KeyRelease) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (isEnterKey(key) && !key->isAutoRepeat())
+            sendConsoleCommand();
+    } else if (watched == TxtSendAdmin && event->type() == QEvent::KeyPress) {
+        if (isEnterKey(static_cast<QKeyEvent *>(event)))
+            sendAdminCommand();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void FrmRcon::SendRconCommand(const QString &command) {
+    // The console line is what counts: every caller has put its command there first.
+    if (txtSend->text().isEmpty())
+        return;
+    m_program.mainSession().sendCommand(command);
+    txtSend->clear();
+}
+
+void FrmRcon::sendConsoleCommand() {
+    // The command is on its way before anything else is done with it.
+    const QString command = txtSend->text();
+    SendRconCommand(command);
+    comforts->consoleCommandSent(command);
+}
+
+void FrmRcon::sendAdminCommand() {
+    const QString command = TxtSendAdmin->text();
+    if (command.isEmpty())
+        return;
+    m_program.mainSession().sendAdminCommand(command);
+    TxtSendAdmin->clear();
+    comforts->adminCommandSent(command);
+}
+
+void FrmRcon::sendCanned(const QString &command) {
+    txtSend->setText(command);
+    SendRconCommand(txtSend->text());
+}
+
+void FrmRcon::runAutomaticCommand(const QString &command) {
+    // The same datagram a command typed into the console line makes, without touching what
+    // the user may be typing there.
+    if (!m_program.isConnected() || command.isEmpty())
+        return;
+    m_program.mainSession().sendCommand(command);
+}
+
+void FrmRcon::broadcast() {
+    m_program.mainSession().sendBroadcast();
+}
+
+void FrmRcon::showConsoleMenu(const QPoint &globalPos) {
+    (m_program.isConnected() ? MnuCommands : MnuOptions)->popup(globalPos);
+}
+
+void FrmRcon::leaveTheDesktop() {
+    comforts->flush();
+    Tray->setVisible(false);
+}
+
+void FrmRcon::showProperties() {
+    if (FrmSetRcon *dialog = m_program.frmSetRcon())
+        dialog->exec();
+}
+
+void FrmRcon::visitWebsite() {
+    m_program.platform().openUrl(QUrl(QString::fromLatin1(talvero::WebsiteAddress)));
+}
+
+void FrmRcon::startAbout() {
+    m_program.platform().startProgram(m_program.filePath(QStringLiteral("about")));
+}
+
+void FrmRcon::sendToTray() {
+    if (TrayIcon::isAvailable()) {
+        Tray->setVisible(true);
+        if (FrmLog *output = m_program.frmLog())
+            output->hide();
+        hide();
+        return;
+    }
+    // Without a notification area a hidden window could never be brought back: minimise both.
+    if (FrmLog *output = m_program.frmLog())
+        output->showMinimized();
+    showMinimized();
+}
+
+void FrmRcon::restoreFromTray() {
+    showNormal();
+    if (FrmLog *output = m_program.frmLog())
+        output->showNormal();
+    Tray->setVisible(false);
+    activateWindow();
+}
+
+void FrmRcon::changeEvent(QEvent *event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    // The output window belongs to this one: it goes with it when minimised and comes back
+    // when it is restored.
+    FrmLog *output = m_program.frmLog();
+    if (!output)
+        return;
+    if (isMinimized()) {
+        if (output->isVisible() && !output->isMinimized()) {
+            output->hide();
+            m_outputHiddenWithMe = true;
+        }
+    } else if (std::exchange(m_outputHiddenWithMe, false) && isVisible()) {
+        output->show();
+    }
+}
+
+void FrmRcon::closeEvent(QCloseEvent *event) {
+    event->accept();
+    m_program.ExitProgram();
+}
