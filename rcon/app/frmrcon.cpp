@@ -430,6 +430,13 @@ void FrmRcon::ConnectToServer() {
             QStringLiteral("Please enter the IP Adress, Port and Rcon Password"));
         return;
     }
+    // Such a password would only be refused, and each refusal counts toward a ban.
+    if (const QString problem = RconCodec::PasswordProblem(txtPassword->text());
+        !problem.isEmpty()) {
+        m_program.platform().messageBox(this, Platform::Icon::Information, Platform::Buttons::Ok,
+                                        problem);
+        return;
+    }
     const std::optional<int> port = portFromText(txtPort->text());
     if (!port)
         return connectionError();

@@ -263,7 +263,8 @@ without output prints nothing.
 Exit status:
   0  every command was answered
   1  the output could not be written or the input not read
-  2  bad usage, a command holding a line break, or no password
+  2  bad usage, a command holding a line break, no password, or one holding a
+     double quote where the server cannot read it
   3  no answer within the timeout, or the server's port refused the datagram
   4  the server refused the password
   5  the server has banned this address

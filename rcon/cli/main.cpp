@@ -5,6 +5,7 @@
 #include "rcon/cli/passwordsource.h"
 #include "rcon/cli/rconclient.h"
 #include "rcon/cli/replyformat.h"
+#include "rcon/protocol/rconcodec.h"
 
 #include <QCoreApplication>
 
@@ -91,6 +92,12 @@ int main(int argc, char *argv[]) {
         complain(QStringLiteral("warning: ") + password.warning);
     if (!password.password) {
         complain(password.error);
+        return ExitStatus::Usage;
+    }
+    // Such a password would only be refused, and each refusal counts toward a ban.
+    if (const QString problem = RconCodec::PasswordProblem(*password.password);
+        !problem.isEmpty()) {
+        complain(problem);
         return ExitStatus::Usage;
     }
 

@@ -1,5 +1,6 @@
 #include "rcon/protocol/rconcodec.h"
 
+#include "rcon/protocol/consolewords.h"
 #include "rcon/protocol/website.h"
 
 #include <QStringDecoder>
@@ -9,15 +10,30 @@ namespace RconCodec {
 
 namespace {
 
-// The server's datagram tokenizer splits at spaces but keeps a double-quoted run together.
+// Unquoted, the server would split the password or cut it short (see ConsoleWords): at a
+// blank or any byte up to 0x20, at one of { } ( ) ' , :, or at a "//" that starts it.
+bool needsQuotes(QStringView password) {
+    if (password.startsWith(QLatin1String("//")))
+        return true;
+    for (const QChar c : password) {
+        const char16_t code = c.unicode();
+        if (code <= 0x20 || (code < 0x80 && ConsoleWords::isBreak(char(code))))
+            return true;
+    }
+    return false;
+}
+
 // A password the user already put in quotes (a habit from clients that never quoted) is sent
 // as it stands, so stored passwords that carry their own quotes keep working.
+bool isWrapped(QStringView password) {
+    const QLatin1Char quote('"');
+    return password.size() >= 2 && password.startsWith(quote) && password.endsWith(quote);
+}
+
 QString passwordField(const QString &password) {
-    if (!password.contains(QLatin1Char(' ')))
+    if (!needsQuotes(password) || isWrapped(password))
         return password;
     const QLatin1Char quote('"');
-    if (password.size() >= 2 && password.startsWith(quote) && password.endsWith(quote))
-        return password;
     return quote + password + quote;
 }
 
@@ -52,6 +68,22 @@ QString BuildBroadcastDatagram(const QString &challengeText, const QString &pass
                             QLatin1String(talvero::ProductName) + QLatin1String(" - ") +
                             QLatin1String(talvero::WebsiteAddress) + QLatin1Char('"');
     return BuildCommandDatagram(challengeText, password, command);
+}
+
+QString PasswordProblem(const QString &password) {
+    const qsizetype quotes = password.count(QLatin1Char('"'));
+    bool readable = true;
+    if (quotes > 0 && isWrapped(password)) {
+        // Sent as it stands: the server reads what is between the quotes.
+        readable = quotes == 2 && password.size() > 2;
+    } else if (quotes > 0) {
+        // Only a bare word keeps a quote as part of it.
+        readable = !password.startsWith(QLatin1Char('"')) && !needsQuotes(password);
+    }
+    if (readable)
+        return {};
+    return QStringLiteral("The rcon password holds a double quote (\") where the server cannot "
+                          "read it: no game server could accept this password. Nothing was sent.");
 }
 
 bool ParseChallengeReply(const QString &datagram, QString &challengeText) {

@@ -13,8 +13,10 @@ QString Mark();
 // MARK + "challenge rcon": asks the server for the challenge that later commands carry.
 QString BuildChallengeRequest();
 
-// MARK + "rcon " + challenge + " " + password + " " + command. A password that contains a
-// space goes between double quotes, because the server splits the datagram at spaces.
+// MARK + "rcon " + challenge + " " + password + " " + command. The server splits the datagram
+// into words (see ConsoleWords), so a password it would split or cut short goes between double
+// quotes: one holding a blank or any byte up to 0x20, one of { } ( ) ' , :, or starting with
+// "//". A password already between double quotes is sent as it stands.
 QString BuildCommandDatagram(const QString &challengeText, const QString &password,
                              const QString &command);
 
@@ -26,6 +28,12 @@ QString BuildAdminDatagram(const QString &challengeText, const QString &password
 // The two-minute AdminMod broadcast:
 // admin_command admin_tsay yellow "Talvero - <website>".
 QString BuildBroadcastDatagram(const QString &challengeText, const QString &password);
+
+// Why the server could never read this password as the user means it, or nothing when it can.
+// A double quote inside a password that must be quoted ends the quoted word; one at its start
+// opens a quoted word. Only a password needing no quotes may hold one, which the server then
+// reads as part of the word (pa"ss), or one already wrapped in quotes with none inside.
+QString PasswordProblem(const QString &password);
 
 // Recognises a challenge reply (MARK + "challenge" at its start) and returns true for it.
 // challengeText takes the third space-separated token without the server's two trailing

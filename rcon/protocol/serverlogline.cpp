@@ -1,5 +1,6 @@
 #include "rcon/protocol/serverlogline.h"
 
+#include "rcon/protocol/consolewords.h"
 #include "rcon/protocol/rconcodec.h"
 
 #include <QtGlobal>
@@ -12,10 +13,7 @@ const QByteArray LogMarker = QByteArrayLiteral("\xFF\xFF\xFF\xFF"
 constexpr qsizetype StampSize = 25;
 const QByteArray Hidden = QByteArrayLiteral("***");
 
-// The engine's tokenizer takes every byte up to the space as a blank.
-bool isBlank(char c) {
-    return uchar(c) <= ' ';
-}
+using ConsoleWords::isBlank;
 
 qsizetype skipBlanks(QByteArrayView text, qsizetype pos) {
     while (pos < text.size() && isBlank(text[pos]))
@@ -35,34 +33,54 @@ bool isDigits(QByteArrayView text) {
     return true;
 }
 
-// rcon_password, sv_password and the like, quoted or not.
-bool namesPassword(QByteArrayView token) {
-    while (token.startsWith('"'))
-        token = token.sliced(1);
-    while (token.endsWith('"'))
-        token.chop(1);
-    static constexpr char Word[] = "password";
-    constexpr qsizetype length = sizeof Word - 1;
-    return token.size() >= length &&
-           qstrnicmp(token.data() + token.size() - length, length, Word, length) == 0;
+bool isNameCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-// A command with whatever follows the name of a password variable hidden: the new password of
-// "rcon_password newpass", also inside "amx_cvar rcon_password x" or after a ";".
+constexpr char PasswordWord[] = "password";
+constexpr qsizetype PasswordWordSize = sizeof PasswordWord - 1;
+
+// Where "password" (any case) first occurs in text, or -1.
+qsizetype indexOfPasswordWord(QByteArrayView text) {
+    for (qsizetype at = 0; at + PasswordWordSize <= text.size(); ++at) {
+        if (qstrnicmp(text.data() + at, PasswordWordSize, PasswordWord, PasswordWordSize) == 0)
+            return at;
+    }
+    return -1;
+}
+
+// A command with whatever follows a name holding "password" hidden: the new password of
+// "rcon_password newpass", also in "amx_cvar sv_password x", after a ";", in a quoted command
+// ("admin_rcon \"sv_password x\"") and however the value is joined to the name
+// ("\"sv_password\"x", "sv_password:x"). The words are read as the server reads them, so a
+// quoted word ends at its closing quote; every word is searched, also inside quotes, and what
+// follows the first such name is hidden whole. An innocent word ("say my password is ...")
+// loses the rest of the command too: hiding more is the price of never showing a password.
 QByteArray hidePasswordValues(QByteArrayView command) {
-    qsizetype pos = 0;
-    while (pos < command.size()) {
-        pos = skipBlanks(command, pos);
-        const qsizetype start = pos;
-        while (pos < command.size() && !isBlank(command[pos]) && command[pos] != ';')
-            ++pos;
-        if (pos > start && namesPassword(command.sliced(start, pos - start))) {
-            if (skipBlanks(command, pos) < command.size())
-                return command.first(pos).toByteArray() + ' ' + Hidden;
-            break;
-        }
-        if (pos < command.size() && command[pos] == ';')
-            ++pos;
+    for (std::optional<ConsoleWords::Word> word = ConsoleWords::next(command, 0); word;
+         word = ConsoleWords::next(command, word->end)) {
+        const QByteArrayView text =
+            command.sliced(word->textBegin, word->textEnd - word->textBegin);
+        const qsizetype at = indexOfPasswordWord(text);
+        if (at < 0)
+            continue;
+        // The whole name: "rcon_password", also "sv_password_hint".
+        qsizetype cut = word->textBegin + at + PasswordWordSize;
+        while (cut < word->textEnd && isNameCharacter(command[cut]))
+            ++cut;
+        // A name that ends its quoted word keeps the closing quote.
+        const bool inQuotes = word->quoted && cut < word->end;
+        const bool closes = inQuotes && cut == word->textEnd;
+        const qsizetype kept = closes ? word->end : cut;
+        bool valueGiven = false;
+        for (qsizetype i = kept; i < command.size() && !valueGiven; ++i)
+            valueGiven = !isBlank(command[i]) && command[i] != '"';
+        if (!valueGiven)
+            return command.toByteArray();
+        QByteArray shown = command.first(kept).toByteArray() + ' ' + Hidden;
+        if (inQuotes && !closes)
+            shown += '"';
+        return shown;
     }
     return command.toByteArray();
 }
@@ -78,8 +96,11 @@ QByteArray uncertainRcon(QByteArrayView label, QByteArrayView challenge, QByteAr
 }
 
 // label: "Rcon:" or "Bad Rcon:"; rest: what follows it, ` "rcon <challenge> <password>
-// <command>" from "<ip>:<port>"` when the line is whole. The password is read as the engine
-// reads it: a double-quoted run up to the next double quote, else a run of non-blanks.
+// <command>" from "<ip>:<port>"` when the line is whole. What is hidden as the password is what
+// the user may have typed as one, which can be more than the server read: a double-quoted run
+// up to the next double quote (the server reads the same), else everything up to the next
+// space. Unquoted, "it's", "ab:cd" and "pass<TAB>word" reach the server as "it", "ab" and
+// "pass", and the rest would otherwise be shown as the start of the command.
 QByteArray maskedRcon(QByteArrayView label, QByteArrayView rest) {
     if (!rest.startsWith(" \""))
         return label.toByteArray();
@@ -122,7 +143,7 @@ QByteArray maskedRcon(QByteArrayView label, QByteArrayView rest) {
             return uncertainRcon(label, challenge, tail);
         pos = close + 1;
     } else {
-        while (pos < inner.size() && !isBlank(inner[pos]))
+        while (pos < inner.size() && inner[pos] != ' ')
             ++pos;
     }
     const QByteArrayView command = inner.sliced(skipBlanks(inner, pos));
@@ -139,7 +160,7 @@ QByteArray maskedCvar(QByteArrayView event) {
     constexpr qsizetype prefixSize = sizeof Prefix - 1;
     const QByteArrayView rest = event.sliced(prefixSize);
     const qsizetype close = rest.indexOf('"');
-    if (close < 0 || !namesPassword(rest.first(close)))
+    if (close < 0 || indexOfPasswordWord(rest.first(close)) < 0)
         return event.toByteArray();
     return QByteArray(Prefix) + rest.first(close).toByteArray() + "\" = \"" + Hidden + '"';
 }
@@ -206,6 +227,34 @@ bool readStamp(QByteArrayView line, QDate &date, QTime &time) {
     return date.isValid() && time.isValid();
 }
 
+bool isLineBreak(char c) {
+    return c == '\n' || c == '\r';
+}
+
+// Most rcon tools end the command they send with a line feed, and the server logs it inside the
+// quotes: Rcon: "say hello\n" from ..., and the say it runs as Server say "hello\n". Line breaks
+// right before a double quote end such a command or message and are dropped; any other stays
+// and is shown as a control character.
+QByteArray withoutClosingBreaks(const QByteArray &bytes) {
+    if (!bytes.contains('\n') && !bytes.contains('\r'))
+        return bytes;
+    QByteArray kept;
+    kept.reserve(bytes.size());
+    for (qsizetype i = 0; i < bytes.size();) {
+        qsizetype run = i;
+        while (run < bytes.size() && isLineBreak(bytes[run]))
+            ++run;
+        if (run > i) {
+            if (run == bytes.size() || bytes[run] != '"')
+                kept.append(bytes.sliced(i, run - i));
+            i = run;
+            continue;
+        }
+        kept.append(bytes[i++]);
+    }
+    return kept;
+}
+
 QString displayable(const QByteArray &bytes) {
     QString text = RconCodec::DisplayText(QString::fromLatin1(bytes));
     // A line is one row: a stray control character must not break it or hide what follows.
@@ -248,7 +297,7 @@ ServerLogLine ServerLogLine::fromLine(QByteArrayView line) {
     }
     const QByteArray masked = maskedEvent(event);
     result.m_category = categoryOf(masked);
-    result.m_event = displayable(masked);
+    result.m_event = displayable(withoutClosingBreaks(masked));
     return result;
 }
 

@@ -15,11 +15,15 @@
 //   Rcon: "rcon 1096488632 "pass word" sv_gravity 750" from "127.0.0.1:34028"
 // Such a line is kept only as
 //   Rcon: "sv_gravity 750" from "127.0.0.1:34028"
-// (the same for "Bad Rcon:"). The masking is done on the datagram's bytes, before any text is
-// made of them, so the password never reaches a view, the clipboard or a file. Where the line
-// cannot be read with certainty (cut short, quotes that do not pair up), everything after
-// "rcon <challenge>" is dropped instead. The value given to a variable named "...password"
-// (rcon_password, sv_password) is hidden as "***", in an rcon command and in a cvar line.
+// (the same for "Bad Rcon:"). What is hidden is whatever the user may have typed as the
+// password, which can be more than the server read: a quoted password up to its closing quote,
+// an unquoted one up to the next space. The masking is done on the datagram's bytes, before any
+// text is made of them, so the password never reaches a view, the clipboard or a file. Where
+// the line cannot be read with certainty (cut short, quotes that do not pair up, a quoted
+// password running on past its closing quote), everything after "rcon <challenge>" is dropped
+// instead. In the command, whatever follows a name holding "password" (rcon_password,
+// sv_password) is hidden as "***", however it is quoted or joined to the name; the value of
+// such a variable in a cvar line too.
 class ServerLogLine final {
 public:
     enum class Category { Chat, Kill, Connection, Round, Admin, Other };
@@ -44,7 +48,8 @@ public:
     QTime time() const { return m_time; }
     bool hasTime() const { return m_time.isValid(); }
     // The event after the time stamp (the whole line when there was none), for display: UTF-8
-    // when its bytes are valid UTF-8, Latin-1 otherwise; control characters shown as U+FFFD.
+    // when its bytes are valid UTF-8, Latin-1 otherwise; a line break ending a quoted command
+    // or message dropped, other control characters shown as U+FFFD.
     const QString &event() const { return m_event; }
     // "09:29:07  event", as the window lists it.
     QString viewText() const;

@@ -5,6 +5,19 @@
 
 #include <algorithm>
 
+namespace {
+
+qsizetype shownLength(const ServerLogLine &line) {
+    // "09:29:07  " before the event.
+    return line.event().size() + (line.hasTime() ? 10 : 0);
+}
+
+size_t fontKind(const ServerLogLine &line) {
+    return line.category() == ServerLogLine::Category::Chat ? 1 : 0;
+}
+
+} // namespace
+
 ServerLogModel::ServerLogModel(QObject *parent)
     : QAbstractListModel(parent) {
     m_visible.fill(true);
@@ -26,6 +39,10 @@ void ServerLogModel::append(const QList<ServerLogLine> &lines) {
             beginRemoveRows({}, 0, int(going) - 1);
         m_lines.remove(0, excess);
         m_firstSerial = newFirst;
+        for (const qint64 serial : m_longest) {
+            if (serial >= 0 && serial < newFirst)
+                m_longestKnown = false;
+        }
         if (going > 0) {
             m_shown.remove(0, going);
             endRemoveRows();
@@ -36,9 +53,15 @@ void ServerLogModel::append(const QList<ServerLogLine> &lines) {
     QList<qint64> added;
     added.reserve(incoming);
     for (qsizetype i = from; i < lines.size(); ++i, ++serial) {
-        m_lines.append(lines.at(i));
-        if (isShown(lines.at(i).category()))
-            added.append(serial);
+        const ServerLogLine &line = lines.at(i);
+        m_lines.append(line);
+        if (!isShown(line.category()))
+            continue;
+        added.append(serial);
+        qint64 &longest = m_longest.at(fontKind(line));
+        if (m_longestKnown &&
+            (longest < 0 || shownLength(line) > shownLength(m_lines.at(longest - m_firstSerial))))
+            longest = serial;
     }
     if (added.isEmpty())
         return;
@@ -53,6 +76,7 @@ void ServerLogModel::setShown(ServerLogLine::Category category, bool shown) {
         return;
     beginResetModel();
     m_visible.at(size_t(category)) = shown;
+    m_longestKnown = false;
     m_shown.clear();
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
         if (isShown(m_lines.at(i).category()))
@@ -68,6 +92,28 @@ const ServerLogLine &ServerLogModel::lineAt(int row) const {
 int ServerLogModel::rowAtOrAfter(qint64 serial) const {
     const auto at = std::lower_bound(m_shown.cbegin(), m_shown.cend(), serial);
     return at == m_shown.cend() ? -1 : int(at - m_shown.cbegin());
+}
+
+std::array<int, 2> ServerLogModel::longestRows() const {
+    if (!m_longestKnown) {
+        m_longest = {-1, -1};
+        qsizetype length[2] = {-1, -1};
+        for (const qint64 serial : m_shown) {
+            const ServerLogLine &line = m_lines.at(serial - m_firstSerial);
+            const size_t kind = fontKind(line);
+            if (shownLength(line) > length[kind]) {
+                length[kind] = shownLength(line);
+                m_longest.at(kind) = serial;
+            }
+        }
+        m_longestKnown = true;
+    }
+    std::array<int, 2> rows{-1, -1};
+    for (size_t kind = 0; kind < rows.size(); ++kind) {
+        if (m_longest.at(kind) >= 0)
+            rows.at(kind) = rowAtOrAfter(m_longest.at(kind));
+    }
+    return rows;
 }
 
 int ServerLogModel::rowCount(const QModelIndex &parent) const {

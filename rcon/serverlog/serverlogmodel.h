@@ -33,6 +33,11 @@ public:
     // there is none.
     int rowAtOrAfter(qint64 serial) const;
 
+    // The rows with the most characters among the chat lines (drawn in bold) and among the
+    // rest, -1 where there is none: rows as wide as the wider of the two show every line whole,
+    // give or take the widths of the letters.
+    std::array<int, 2> longestRows() const;
+
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
@@ -41,4 +46,8 @@ private:
     qint64 m_firstSerial = 0; // the serial number of m_lines.first()
     QList<qint64> m_shown;    // the serial numbers of the rows, ascending
     std::array<bool, ServerLogLine::CategoryCount> m_visible;
+    // The serial numbers of the longest rows (see longestRows), -1 for none; found again from
+    // all rows only when one of them has gone.
+    mutable std::array<qint64, 2> m_longest{-1, -1};
+    mutable bool m_longestKnown = true;
 };

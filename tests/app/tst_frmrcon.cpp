@@ -4,6 +4,7 @@
 #include "rcon/console/frmlog.h"
 #include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
+#include "rcon/protocol/rconcodec.h"
 #include "rcon/protocol/rconsession.h"
 #include "rcon/protocol/website.h"
 #include "rcon/settings/frmsetrcon.h"
@@ -436,6 +437,24 @@ private Q_SLOTS:
         QVERIFY(!f.program->isConnected());
         QVERIFY(f.server.datagrams().isEmpty());
         QVERIFY(!f.program->frmSetRcon()->CLog->isEnabled());
+    }
+
+    // In quotes the server would read "a", bare "a\"b": every try would be refused and count
+    // toward a ban, so nothing is sent.
+    void passwordTheServerCannotReadIsNotSent() {
+        Fixture f;
+        f.start();
+        f.fill(QStringLiteral("a\"b c"));
+        click(f.main->cmdconnect);
+        QCOMPARE(f.platform.boxes.size(), 1);
+        QCOMPARE(f.platform.boxes[0].icon, Platform::Icon::Information);
+        QCOMPARE(f.platform.boxes[0].text, RconCodec::PasswordProblem(QStringLiteral("a\"b c")));
+        QVERIFY(f.platform.boxes[0].text.contains(QStringLiteral("double quote")));
+        QVERIFY(!f.program->isConnected());
+        QVERIFY(f.main->cmdconnect->isEnabled());
+        QCOMPARE(f.main->txtPassword->text(), QStringLiteral("a\"b c"));
+        QCoreApplication::processEvents();
+        QVERIFY(f.server.datagrams().isEmpty());
     }
 
     void badPortsTakeTheConnectionErrorBranch_data() {

@@ -152,6 +152,18 @@ private Q_SLOTS:
                               QStringLiteral("cvarlist")}));
     }
 
+    // The engine splits a bare password at ' : , and blanks: "it's:a,b" would reach it as "it".
+    void aPasswordTheServerWouldSplitIsAccepted() {
+        GoldSrcServer server;
+        server.setPassword("it's:a,b");
+        QVERIFY(server.listen());
+        const Run run =
+            rcon(at(server.port(), {QStringLiteral("hostname")}), {}, QStringLiteral("it's:a,b"));
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, QByteArray("\"hostname\" is \"Talvero Test Server\"\n"));
+    }
+
     void standardInputIsABatch() {
         GoldSrcServer server;
         QVERIFY(server.listen());
@@ -262,6 +274,10 @@ private Q_SLOTS:
             << QByteArray("line break");
         QTest::newRow("no password") << QStringList{QStringLiteral("status")} << QString()
                                      << QByteArray("no password: set TALVERO_RCON_PASSWORD");
+        // In quotes the server would read "a", bare "a\"b": never the password itself.
+        QTest::newRow("a password the server cannot read")
+            << QStringList{QStringLiteral("status")} << QStringLiteral("a\"b c")
+            << QByteArray("holds a double quote");
     }
     void badUsageSendsNothing() {
         QFETCH(QStringList, arguments);

@@ -62,10 +62,34 @@ private Q_SLOTS:
             << "7"
             << "\"my pass\""
             << "status" << mark() + "rcon 7 \"my pass\" status";
+        // The server reads a quote inside an unquoted word as part of the word.
         QTest::newRow("password with a quote but no space stays as it is")
             << "7"
             << "pa\"ss"
             << "status" << mark() + "rcon 7 pa\"ss status";
+        // Unquoted, the server would read "it", then "'", "s", ":", "a", ",", "b".
+        QTest::newRow("password with ' : , is quoted")
+            << "7"
+            << "it's:a,b"
+            << "status" << mark() + "rcon 7 \"it's:a,b\" status";
+        QTest::newRow("password with brackets and braces is quoted")
+            << "7"
+            << "x(1){2}"
+            << "status" << mark() + "rcon 7 \"x(1){2}\" status";
+        // Any byte up to 0x20 is a blank to the server.
+        QTest::newRow("password with a tab is quoted")
+            << "7"
+            << "pass\tword"
+            << "status" << mark() + "rcon 7 \"pass\tword\" status";
+        // Unquoted, "//" would make the rest of the line a comment: no password at all.
+        QTest::newRow("password starting with // is quoted")
+            << "7"
+            << "//secret"
+            << "status" << mark() + "rcon 7 \"//secret\" status";
+        QTest::newRow("already quoted password with ' stays as it is")
+            << "7"
+            << "\"it's\""
+            << "status" << mark() + "rcon 7 \"it's\" status";
         QTest::newRow("password with bytes above 0x7F")
             << "7" << QString::fromLatin1("p\xE4ss") << "status"
             << mark() + QString::fromLatin1("rcon 7 p\xE4ss status");
@@ -79,6 +103,34 @@ private Q_SLOTS:
         QCOMPARE(datagram, expected);
         QVERIFY(!datagram.endsWith(QLatin1Char('\n')));
         QVERIFY(!datagram.endsWith(QChar::Null));
+    }
+
+    // A password the server can never read whole is refused before anything is sent.
+    void passwordTheServerCannotRead_data() {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("readable");
+        QTest::newRow("plain") << "secret" << true;
+        QTest::newRow("blank and ' , : go in quotes") << "it's: a,b" << true;
+        QTest::newRow("a quote inside an unquoted word") << "pa\"ss" << true;
+        QTest::newRow("already in quotes") << "\"my pass\"" << true;
+        // In quotes the server reads "a", unquoted "a\"b": never "a\"b c".
+        QTest::newRow("a quote and a blank") << "a\"b c" << false;
+        // Unquoted the server reads "x\"y", then ":" and "z"; in quotes "x".
+        QTest::newRow("a quote and a colon") << "x\"y:z" << false;
+        // A leading quote opens a quoted word: the server reads "abc".
+        QTest::newRow("a leading quote") << "\"abc" << false;
+        QTest::newRow("quotes inside quotes") << "\"a\"b\"" << false;
+        QTest::newRow("nothing inside the quotes") << "\"\"" << false;
+    }
+    void passwordTheServerCannotRead() {
+        QFETCH(QString, password);
+        QFETCH(bool, readable);
+        const QString problem = RconCodec::PasswordProblem(password);
+        QCOMPARE(problem.isEmpty(), readable);
+        if (!readable) {
+            QVERIFY(problem.contains(QStringLiteral("double quote")));
+            QVERIFY(problem.contains(QStringLiteral("Nothing was sent.")));
+        }
     }
 
     void adminModTextAlwaysGetsThePrefix() {

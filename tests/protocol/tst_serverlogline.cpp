@@ -62,6 +62,29 @@ private Q_SLOTS:
         QTest::newRow("a quote and a blank inside the quotes")
             << QByteArray("Bad Rcon: \"rcon 77 \"a\" b\" status\" from \"10.0.0.5:1\"")
             << "Bad Rcon: \"rcon 77\" from \"10.0.0.5:1\"" << QByteArrayList{"b\""};
+        // The server reads "pass" (a tab is a blank) and refuses it; the user typed all of it.
+        QTest::newRow("unquoted, with a tab")
+            << QByteArray("Bad Rcon: \"rcon 77 pass\tword status\" from \"10.0.0.5:1\"")
+            << "Bad Rcon: \"status\" from \"10.0.0.5:1\"" << QByteArrayList{"pass", "word"};
+        // The server reads "it", then "'", "s", ":", "a", ",", "b", "status".
+        QTest::newRow("unquoted, with ' : ,")
+            << QByteArray("Bad Rcon: \"rcon 77 it's:a,b status\" from \"10.0.0.5:1\"")
+            << "Bad Rcon: \"status\" from \"10.0.0.5:1\"" << QByteArrayList{"it's", "a,b"};
+        // The server reads "x", then "(", "1", ")", "status".
+        QTest::newRow("unquoted, with brackets")
+            << QByteArray("Bad Rcon: \"rcon 77 x(1) status\" from \"10.0.0.5:1\"")
+            << "Bad Rcon: \"status\" from \"10.0.0.5:1\"" << QByteArrayList{"x(1)", "(1)"};
+        // The server reads "pa\"ss" whole: a quote inside an unquoted word is part of it.
+        QTest::newRow("unquoted, with a quote inside")
+            << QByteArray("Rcon: \"rcon 77 pa\"ss status\" from \"10.0.0.5:1\"")
+            << "Rcon: \"status\" from \"10.0.0.5:1\"" << QByteArrayList{"pa\"ss", "ss"};
+        // "//" makes the rest of the line a comment: the server reads no password at all.
+        QTest::newRow("unquoted, starting a comment")
+            << QByteArray("Bad Rcon: \"rcon 77 //secret status\" from \"10.0.0.5:1\"")
+            << "Bad Rcon: \"status\" from \"10.0.0.5:1\"" << QByteArrayList{"secret"};
+        QTest::newRow("quoted, with ' : ,")
+            << QByteArray("Rcon: \"rcon 77 \"it's:a,b\" status\" from \"10.0.0.5:1\"")
+            << "Rcon: \"status\" from \"10.0.0.5:1\"" << QByteArrayList{"it's", "a,b"};
         QTest::newRow("cut short inside the password")
             << QByteArray("Rcon: \"rcon 1096488632 \"pass wo") << "Rcon: \"rcon 1096488632"
             << QByteArrayList{"pass", "wo"};
@@ -76,6 +99,25 @@ private Q_SLOTS:
                           "\"127.0.0.1:3\"")
             << "Rcon: \"rcon_password ***\" from \"127.0.0.1:3\""
             << QByteArrayList{"pass word", "new one"};
+        // The command's words: "sv_password" (its quoted word ends at the closing quote),
+        // "newpass1": the server sets sv_password to newpass1.
+        QTest::newRow("a new password right after a quoted name")
+            << QByteArray("Rcon: \"rcon 1096488632 \"pass word\" \"sv_password\"newpass1\" from "
+                          "\"1.2.3.4:5\"")
+            << "Rcon: \"\"sv_password\" ***\" from \"1.2.3.4:5\""
+            << QByteArrayList{"pass word", "newpass1"};
+        // The command's words: "sv_password", ":", "x9".
+        QTest::newRow("a new password after a colon")
+            << QByteArray("Rcon: \"rcon 77 secret amx_cvar sv_password:x9\" from \"1.2.3.4:5\"")
+            << "Rcon: \"amx_cvar sv_password ***\" from \"1.2.3.4:5\""
+            << QByteArrayList{"secret", "x9"};
+        // The command's words: "admin_command", "admin_rcon", then one quoted word that AdminMod
+        // runs as a command of its own, "sv_password new one".
+        QTest::newRow("a new password inside a quoted command")
+            << QByteArray("Rcon: \"rcon 77 secret admin_command admin_rcon \"sv_password new "
+                          "one\"\" from \"1.2.3.4:5\"")
+            << "Rcon: \"admin_command admin_rcon \"sv_password ***\"\" from \"1.2.3.4:5\""
+            << QByteArrayList{"secret", "new", "one"};
         QTest::newRow("a password set after a semicolon")
             << QByteArray("Rcon: \"rcon 77 secret echo hi;sv_password letmein\" from \"1.2.3.4:5\"")
             << "Rcon: \"echo hi;sv_password ***\" from \"1.2.3.4:5\""
@@ -161,6 +203,20 @@ private Q_SLOTS:
         QCOMPARE(lineOf("\"Zo\xEB<7><STEAM_0:1:7><CT>\" say \"caf\xE9\"").event(),
                  QStringLiteral("\"Zoë<7><STEAM_0:1:7><CT>\" say \"café\""));
         QCOMPARE(lineOf(QByteArray("a\nb\0c", 5)).event(), QStringLiteral("a\uFFFDb\uFFFDc"));
+
+        // Most rcon tools end their command with a line feed, which the server logs inside the
+        // quotes; it ends the quoted command or message and is not shown.
+        const ServerLogLine rcon =
+            lineOf("Rcon: \"rcon 77 secret say hello\r\n\" from \"1.2.3.4:5\"");
+        QCOMPARE(rcon.event(), QStringLiteral("Rcon: \"say hello\" from \"1.2.3.4:5\""));
+        QCOMPARE(rcon.logText(),
+                 QStringLiteral("L 12/08/2026 - 09:29:07: Rcon: \"say hello\" from \"1.2.3.4:5\""));
+        QCOMPARE(lineOf("Server say \"hello\n\"").viewText(),
+                 QStringLiteral("09:29:07  Server say \"hello\""));
+        QCOMPARE(lineOf("\"bob<5><STEAM_0:1:5><CT>\" say \"gg\n\"").event(),
+                 QStringLiteral("\"bob<5><STEAM_0:1:5><CT>\" say \"gg\""));
+        QCOMPARE(lineOf("Server say \"a\nb\t\"").event(),
+                 QStringLiteral("Server say \"a\uFFFDb \""));
 
         // Cut inside its time stamp: shown whole, without a time.
         const std::optional<ServerLogLine> cut =

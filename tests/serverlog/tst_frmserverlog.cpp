@@ -23,6 +23,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSettings>
 #include <QTest>
 #include <QUdpSocket>
@@ -256,6 +257,26 @@ private Q_SLOTS:
                      .value(QStringLiteral("ServerLog/Hidden"))
                      .toStringList(),
                  QStringList());
+    }
+
+    void scrollsSidewaysOnlyForALineWiderThanTheView() {
+        Fixture f;
+        QVERIFY(f.connectMain());
+        QVERIFY(f.openLog());
+        QScrollBar *sideways = f.log->LstLog->horizontalScrollBar();
+        f.server.writeChatter(30);
+        QTRY_COMPARE(f.rows(), 30);
+        QTRY_VERIFY(f.rowInView(29));
+        QVERIFY(!sideways->isVisible());
+
+        f.server.writeLog("Server say \"" + QByteArray(200, 'w') + '"');
+        QTRY_COMPARE(f.rows(), 31);
+        QTRY_VERIFY(sideways->isVisible());
+        // The long line hidden with the Admin lines, the short ones fit again.
+        f.log->findChild<QCheckBox *>(QStringLiteral("ChkAdmin"))->click();
+        QTRY_VERIFY(!sideways->isVisible());
+        f.log->findChild<QCheckBox *>(QStringLiteral("ChkAdmin"))->click();
+        QTRY_VERIFY(sideways->isVisible());
     }
 
     void passwordAppearsNowhere() {

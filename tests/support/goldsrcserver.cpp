@@ -13,8 +13,49 @@ bool isSpace(char c) {
     return uchar(c) <= ' ';
 }
 
-// One token as the engine reads it: whitespace skipped, a double-quoted run is one token
-// without its quotes, anything else runs to the next whitespace.
+// { } ( ) ' , : are words of their own to the engine's console parser.
+bool isBreak(char c) {
+    return c == '{' || c == '}' || c == '(' || c == ')' || c == '\'' || c == ',' || c == ':';
+}
+
+// One word as the engine's console parser reads an rcon datagram: blanks (every byte up to
+// 0x20) skipped, "//" where a word would start a comment to the end of the line, a
+// double-quoted run one word without its quotes (the next word starts right after the closing
+// quote), each of { } ( ) ' , : a word of its own outside quotes, anything else up to the next
+// blank or one of those (a double quote inside it is part of it).
+bool nextWord(const QByteArray &text, qsizetype &pos, QByteArray &word) {
+    for (;;) {
+        while (pos < text.size() && isSpace(text.at(pos)))
+            ++pos;
+        if (pos >= text.size())
+            return false;
+        if (!text.mid(pos).startsWith("//"))
+            break;
+        while (pos < text.size() && text.at(pos) != '\n')
+            ++pos;
+    }
+    if (text.at(pos) == '"') {
+        const qsizetype start = pos + 1;
+        qsizetype end = text.indexOf('"', start);
+        if (end < 0)
+            end = text.size();
+        word = text.mid(start, end - start);
+        pos = end < text.size() ? end + 1 : end;
+        return true;
+    }
+    const qsizetype start = pos++;
+    if (!isBreak(text.at(start))) {
+        while (pos < text.size() && !isSpace(text.at(pos)) && !isBreak(text.at(pos)))
+            ++pos;
+    }
+    word = text.mid(start, pos - start);
+    return true;
+}
+
+// One argument of a command the server runs: whitespace skipped, a double-quoted run is one
+// token without its quotes, anything else runs to the next whitespace. Simpler than the
+// engine's reading above, as the commands here take them: the engine's own banid and kick put
+// unique ids and names that its parser splits at ':' and '(' back together.
 bool nextToken(const QByteArray &text, qsizetype &pos, QByteArray &token) {
     while (pos < text.size() && isSpace(text.at(pos)))
         ++pos;
@@ -369,12 +410,18 @@ bool GoldSrcServer::parseRcon(const QByteArray &datagram, RconRequest &request) 
     const QByteArray text = body(datagram);
     qsizetype pos = 0;
     QByteArray word;
-    if (!nextToken(text, pos, word) || word != "rcon")
+    if (!nextWord(text, pos, word) || word != "rcon")
         return false;
     request = {};
-    if (!nextToken(text, pos, request.challenge) || !nextToken(text, pos, request.password))
+    if (!nextWord(text, pos, request.challenge))
         return false;
-    request.command = text.mid(pos).trimmed();
+    // No third word (a bare "//" comments out the rest): no password, which never matches.
+    if (!nextWord(text, pos, request.password))
+        return true;
+    // The rest of the line is one command, run as it came (a line break at its end included).
+    while (pos < text.size() && isSpace(text.at(pos)))
+        ++pos;
+    request.command = text.mid(pos);
     return true;
 }
 
@@ -421,11 +468,9 @@ QList<QByteArray> GoldSrcServer::answer(const QByteArray &datagram, const QHostA
     const quint32 challenge = request.challenge.toUInt(&numeric);
     if (!numeric || !m_challenges.contains(address) || m_challenges.value(address) != challenge)
         return {noChallengeReply()};
-    // The engine logs the request as it came, challenge and password in clear.
-    QByteArray asSent = body(datagram);
-    while (asSent.endsWith('\n'))
-        asSent.chop(1);
-    const QByteArray logged = '"' + asSent + "\" from \"" + addressText(from, port) + '"';
+    // The engine logs the request as it came, challenge and password in clear, a line feed
+    // at its end too.
+    const QByteArray logged = '"' + body(datagram) + "\" from \"" + addressText(from, port) + '"';
     if (m_password.isEmpty() || request.password != m_password) {
         writeLog("Bad Rcon: " + logged);
         noteFailure(address);
@@ -470,6 +515,12 @@ QByteArray GoldSrcServer::run(const QByteArray &command) {
         return {};
     const QByteArray name = first.toLower();
     const QByteArray rest = command.mid(pos).trimmed();
+    if (name == "say") {
+        // The text as it came: a line break at its end is said and logged too.
+        while (pos < command.size() && isSpace(command.at(pos)))
+            ++pos;
+        return say(command.mid(pos));
+    }
 
     if (name == "status")
         return statusText();
@@ -535,8 +586,6 @@ QByteArray GoldSrcServer::run(const QByteArray &command) {
     }
     if (name == "admin_command")
         return runAdmin(rest);
-    if (name == "say")
-        return say(rest);
     if (name == "logaddress_add")
         return logAddressAdd(args);
     if (name == "logaddress_del")
@@ -657,12 +706,12 @@ QByteArray GoldSrcServer::changeLevel(const QList<QByteArray> &args) {
 }
 
 QByteArray GoldSrcServer::say(const QByteArray &text) {
-    // The quotes around the whole text are dropped, those inside it kept.
+    // Text that opens with a quote loses it and its last character (the closing quote, when
+    // nothing follows it); quotes inside are kept.
     QByteArray said = text;
     if (said.startsWith('"')) {
         said.remove(0, 1);
-        if (said.endsWith('"'))
-            said.chop(1);
+        said.chop(1);
     }
     if (!said.isEmpty())
         writeLog("Server say \"" + said + '"');

@@ -16,12 +16,13 @@ class QUdpSocket;
 // per client address, console output with its trailing NULs, the seven-byte answer of a
 // command without output, "Bad rcon_password." and the ban after repeated failures, "No
 // challenge" for an unknown challenge, the split format for long output, and a password
-// matched after the engine's own tokenizing (so one with a space matches only when quoted).
+// matched after the engine's own tokenizing (so one with a blank or any of { } ( ) ' , :
+// matches only when quoted).
 // It knows a handful of commands: status, users, hostname, sv_gravity, log, kick, echo, maps,
 // cvarlist, banid, addip, writeid, writeip, changelevel, say, logaddress_add, logaddress_del and
 // AdminMod's admin_command. Its players can be set; status lists them in the engine's own layout.
 // Its log goes, line by line, to the addresses logaddress_add registered, one datagram each,
-// sent from the server's own socket; every rcon command is logged with its challenge and
+// sent from the server's own socket; every rcon command is logged as it came, challenge and
 // password in clear, as the engine logs it.
 class GoldSrcServer final : public QObject {
     Q_OBJECT
@@ -146,8 +147,9 @@ public:
     static QList<QByteArray> splitPacket(const QByteArray &payload, quint32 sequence,
                                          int maxDatagram = MaxDatagram);
     static bool isChallengeRequest(const QByteArray &datagram);
-    // Reads MARK "rcon" challenge password command, splitting as the engine does: at
-    // whitespace, a double-quoted run kept whole.
+    // Reads MARK "rcon" challenge password command, splitting as the engine's console parser
+    // does: at blanks, a double-quoted run kept whole, each of { } ( ) ' , : a word of its own;
+    // the command is the rest of the line as it came.
     static bool parseRcon(const QByteArray &datagram, RconRequest &request);
     // "L 12/08/2026 - 09:29:07: " and the event.
     static QByteArray logLine(const QDateTime &when, const QByteArray &event);

@@ -60,7 +60,8 @@ public:
     QList<QByteArray> events() {
         static const QRegularExpression line(
             QStringLiteral("\\A\xFF\xFF\xFF\xFFlog L \\d\\d/\\d\\d/\\d{4} - "
-                           "\\d\\d:\\d\\d:\\d\\d: ([^\\n]*)\n\\x00\\z"));
+                           "\\d\\d:\\d\\d:\\d\\d: (.*)\n\\x00\\z"),
+            QRegularExpression::DotMatchesEverythingOption);
         QList<QByteArray> result;
         for (const QNetworkDatagram &datagram : datagrams()) {
             const QRegularExpressionMatch match = line.match(QString::fromLatin1(datagram.data()));
@@ -115,16 +116,42 @@ private Q_SLOTS:
         QCOMPARE(server.executedCommands().size(), 4);
     }
 
-    void passwordWithASpaceMatchesOnlyInQuotes() {
+    // The engine compares the datagram's third word, as its console parser reads it, with its
+    // password.
+    void passwordIsTheThirdWordAsTheEngineReadsIt_data() {
+        QTest::addColumn<QByteArray>("password");
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("blank, bare: \"my\"")
+            << QByteArray("my pass") << QByteArray("my pass") << false;
+        QTest::newRow("blank, quoted")
+            << QByteArray("my pass") << QByteArray("\"my pass\"") << true;
+        QTest::newRow("tab, bare: \"pass\"")
+            << QByteArray("pass\tword") << QByteArray("pass\tword") << false;
+        QTest::newRow("' : , bare: \"it\"")
+            << QByteArray("it's:a,b") << QByteArray("it's:a,b") << false;
+        QTest::newRow("' : , quoted")
+            << QByteArray("it's:a,b") << QByteArray("\"it's:a,b\"") << true;
+        QTest::newRow("( ) bare: \"x\"") << QByteArray("x(1)") << QByteArray("x(1)") << false;
+        QTest::newRow("{ } bare: \"a\"") << QByteArray("a{b}") << QByteArray("a{b}") << false;
+        QTest::newRow("a quote inside a bare word is part of it")
+            << QByteArray("pa\"ss") << QByteArray("pa\"ss") << true;
+        QTest::newRow("// bare: a comment, no password")
+            << QByteArray("//secret") << QByteArray("//secret") << false;
+        QTest::newRow("// quoted") << QByteArray("//secret") << QByteArray("\"//secret\"") << true;
+    }
+    void passwordIsTheThirdWordAsTheEngineReadsIt() {
+        QFETCH(QByteArray, password);
+        QFETCH(QByteArray, sent);
+        QFETCH(bool, accepted);
         GoldSrcServer server;
-        server.setPassword("my pass");
+        server.setPassword(password);
         QVERIFY(server.listen());
         Client client(server.port());
         const QByteArray challenge = client.challenge();
-        QCOMPARE(client.ask("rcon " + challenge + " my pass echo hi"),
-                 GoldSrcServer::badPasswordReply());
-        QCOMPARE(client.ask("rcon " + challenge + " \"my pass\" echo hi"),
-                 GoldSrcServer::consoleReply("hi\n"));
+        QCOMPARE(client.ask("rcon " + challenge + ' ' + sent + " echo hi"),
+                 accepted ? GoldSrcServer::consoleReply("hi\n")
+                          : GoldSrcServer::badPasswordReply());
     }
 
     void fiveWrongPasswordsBanTheAddress() {
@@ -226,16 +253,20 @@ private Q_SLOTS:
         client.ask("rcon 1096488632 \"pass word\" sv_gravity 750");
         QCOMPARE(client.ask("rcon 1096488632 pass word say hi"), GoldSrcServer::badPasswordReply());
         client.ask("rcon 1096488632 \"pass word\" say  hi  ");
-        QVERIFY(log.waitFor("Server say \"hi\""));
-        QCOMPARE(log.events(), (QList<QByteArray>{
-                                   "Rcon: \"rcon 1096488632 \"pass word\" sv_gravity 750\"" + from,
-                                   "Server cvar \"sv_gravity\" = \"750\"",
-                                   // Setting the same value again changes nothing worth logging.
-                                   "Rcon: \"rcon 1096488632 \"pass word\" sv_gravity 750\"" + from,
-                                   "Bad Rcon: \"rcon 1096488632 pass word say hi\"" + from,
-                                   "Rcon: \"rcon 1096488632 \"pass word\" say  hi  \"" + from,
-                                   "Server say \"hi\"",
-                               }));
+        client.ask("rcon 1096488632 \"pass word\" say bye\n");
+        QVERIFY(log.waitFor("Server say \"bye\n\""));
+        QCOMPARE(log.events(),
+                 (QList<QByteArray>{
+                     "Rcon: \"rcon 1096488632 \"pass word\" sv_gravity 750\n\"" + from,
+                     "Server cvar \"sv_gravity\" = \"750\"",
+                     // Setting the same value again changes nothing worth logging.
+                     "Rcon: \"rcon 1096488632 \"pass word\" sv_gravity 750\"" + from,
+                     "Bad Rcon: \"rcon 1096488632 pass word say hi\"" + from,
+                     "Rcon: \"rcon 1096488632 \"pass word\" say  hi  \"" + from,
+                     "Server say \"hi  \"",
+                     "Rcon: \"rcon 1096488632 \"pass word\" say bye\n\"" + from,
+                     "Server say \"bye\n\"",
+                 }));
     }
 
     void deletedAddressGetsNoMore() {
