@@ -1,7 +1,7 @@
 #include "about/aboutlauncher.h"
 
-#include "rcon/protocol/website.h"
 #include "rcon/kit/platform.h"
+#include "rcon/protocol/website.h"
 
 #include <QCoreApplication>
 

@@ -11,13 +11,13 @@
 // - CompletionKeystroke: typing into the console line with 5,000 known names, each keystroke
 //   answered (the completion list filtered and placed): under 1 ms; the figure with the
 //   window system's paint of the line and the list is given beside it.
+#include "rcon/app/frmrcon.h"
+#include "rcon/app/program.h"
 #include "rcon/console/commandcompletion.h"
 #include "rcon/console/consolecomforts.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
-#include "rcon/app/frmrcon.h"
-#include "rcon/app/program.h"
 #include "tests/support/fakegameserver.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/goldsrcserver.h"

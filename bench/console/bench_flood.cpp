@@ -11,12 +11,12 @@
 // TALVERO_BENCH_LOG=1 logs the replies to the file as well; the options file's Output/MaxLines
 // can be set with TALVERO_BENCH_MAXLINES (0: no limit).
 #include "bench/responsiveness.h"
+#include "rcon/app/frmrcon.h"
+#include "rcon/app/program.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/protocol/rconsession.h"
-#include "rcon/app/frmrcon.h"
-#include "rcon/app/program.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
 

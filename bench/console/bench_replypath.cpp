@@ -3,10 +3,10 @@
 // the log writer, CR LF). Nothing in the path may grow with the pane: the counters compare the cost
 // per reply over the last 10,000 replies with that over the first 10,000, in elapsed time and
 // in this thread's processor time (which other programs on a busy machine do not disturb).
-#include "rcon/console/logfilewriter.h"
-#include "rcon/protocol/rconsession.h"
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
+#include "rcon/console/logfilewriter.h"
+#include "rcon/protocol/rconsession.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
 

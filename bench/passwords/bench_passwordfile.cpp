@@ -1,8 +1,8 @@
 // Run by hand: build/bench/passwords/bench_passwordfile
-#include "rcon/passwords/passwordfile.h"
-#include "rcon/passwords/scramblepasswordfile.h"
 #include "rcon/kit/controlhost.h"
 #include "rcon/kit/platform.h"
+#include "rcon/passwords/passwordfile.h"
+#include "rcon/passwords/scramblepasswordfile.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The Players window's refresh: a status reply of 32 players parsed and the table updated (the
 // model replaced, sorted, the selection found again, the view laid out and painted).
+#include "rcon/app/program.h"
 #include "rcon/players/frmplayers.h"
 #include "rcon/protocol/statusparser.h"
-#include "rcon/app/program.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/goldsrcserver.h"
 #include "tests/support/programfolder.h"

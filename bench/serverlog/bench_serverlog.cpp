@@ -11,11 +11,11 @@
 // - rss_start_mb, rss_peak_mb: the process's resident memory before the flood and at its peak.
 // BM_ParseLine: one datagram read into a line (masking, sorting, decoding).
 #include "bench/responsiveness.h"
+#include "rcon/app/frmrcon.h"
+#include "rcon/app/program.h"
 #include "rcon/protocol/serverlogline.h"
 #include "rcon/serverlog/frmserverlog.h"
 #include "rcon/serverlog/serverlogmodel.h"
-#include "rcon/app/frmrcon.h"
-#include "rcon/app/program.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/goldsrcserver.h"
 #include "tests/support/programfolder.h"

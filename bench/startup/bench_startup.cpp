@@ -6,8 +6,8 @@
 // its own with an access password already chosen, a private runtime folder and home, and is
 // watched through the X server: the splash's window mapped, then the opacity property of the
 // main window and the output window reaching 252/255.
-#include "rcon/passwords/passwordfile.h"
 #include "rcon/app/program.h"
+#include "rcon/passwords/passwordfile.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
 

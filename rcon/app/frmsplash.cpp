@@ -1,12 +1,12 @@
 #include "rcon/app/frmsplash.h"
 
-#include "rcon/console/frmlog.h"
-#include "rcon/settings/settingsstore.h"
-#include "rcon/kit/fadetimer.h"
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
-#include "rcon/kit/programicon.h"
 #include "rcon/app/splashpicture.h"
+#include "rcon/console/frmlog.h"
+#include "rcon/kit/fadetimer.h"
+#include "rcon/kit/programicon.h"
+#include "rcon/settings/settingsstore.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

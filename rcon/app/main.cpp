@@ -1,8 +1,8 @@
-#include "rcon/kit/fonts.h"
 #include "rcon/app/program.h"
-#include "rcon/kit/qtplatform.h"
 #include "rcon/app/singleinstance.h"
 #include "rcon/app/userfiles.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/kit/qtplatform.h"
 #include "rcon/kit/windowsystem.h"
 
 #include <QApplication>

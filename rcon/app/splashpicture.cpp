@@ -1,8 +1,8 @@
 #include "rcon/app/splashpicture.h"
 
-#include "rcon/protocol/website.h"
 #include "rcon/kit/fonts.h"
 #include "rcon/kit/programicon.h"
+#include "rcon/protocol/website.h"
 
 #include <QPainter>
 #include <QPainterPath>

@@ -1,12 +1,12 @@
 #include "rcon/console/frmlog.h"
 
+#include "rcon/app/program.h"
 #include "rcon/console/findbar.h"
 #include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/kit/fonts.h"
 #include "rcon/kit/framepacer.h"
 #include "rcon/kit/placekeeper.h"
-#include "rcon/app/program.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -1,10 +1,10 @@
 #include "rcon/passwords/frmfirst.h"
 
+#include "rcon/app/program.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/kit/programicon.h"
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/settings/iniaccess.h"
-#include "rcon/kit/fonts.h"
-#include "rcon/app/program.h"
-#include "rcon/kit/programicon.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QHBoxLayout>

@@ -1,12 +1,12 @@
 #include "rcon/passwords/frmpass.h"
 
+#include "rcon/app/program.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/kit/programicon.h"
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/protocol/rconsession.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
-#include "rcon/kit/fonts.h"
-#include "rcon/app/program.h"
-#include "rcon/kit/programicon.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QComboBox>

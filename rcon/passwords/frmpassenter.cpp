@@ -1,11 +1,11 @@
 #include "rcon/passwords/frmpassenter.h"
 
+#include "rcon/app/program.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/kit/programicon.h"
 #include "rcon/passwords/frmpass.h"
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/settings/settingsstore.h"
-#include "rcon/kit/fonts.h"
-#include "rcon/app/program.h"
-#include "rcon/kit/programicon.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QCheckBox>

@@ -1,15 +1,15 @@
 #include "rcon/players/frmplayers.h"
 
+#include "rcon/app/program.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/kit/placekeeper.h"
+#include "rcon/kit/platform.h"
+#include "rcon/kit/programicon.h"
+#include "rcon/kit/windowplaces.h"
 #include "rcon/players/playercelldelegate.h"
 #include "rcon/players/playertablemodel.h"
 #include "rcon/protocol/playercommands.h"
 #include "rcon/protocol/statusparser.h"
-#include "rcon/kit/fonts.h"
-#include "rcon/kit/placekeeper.h"
-#include "rcon/kit/platform.h"
-#include "rcon/app/program.h"
-#include "rcon/kit/programicon.h"
-#include "rcon/kit/windowplaces.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QAction>

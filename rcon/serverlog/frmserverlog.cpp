@@ -1,16 +1,16 @@
 #include "rcon/serverlog/frmserverlog.h"
 
 #include "common/savefile.h"
+#include "rcon/app/program.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/kit/framepacer.h"
+#include "rcon/kit/placekeeper.h"
+#include "rcon/kit/programicon.h"
+#include "rcon/kit/windowplaces.h"
 #include "rcon/protocol/logreceiver.h"
 #include "rcon/protocol/rconcodec.h"
 #include "rcon/serverlog/serverlogdelegate.h"
 #include "rcon/serverlog/serverlogmodel.h"
-#include "rcon/kit/fonts.h"
-#include "rcon/kit/framepacer.h"
-#include "rcon/kit/placekeeper.h"
-#include "rcon/app/program.h"
-#include "rcon/kit/programicon.h"
-#include "rcon/kit/windowplaces.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QAction>

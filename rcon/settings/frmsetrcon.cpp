@@ -1,15 +1,15 @@
 #include "rcon/settings/frmsetrcon.h"
 
+#include "rcon/app/program.h"
+#include "rcon/kit/controlhost.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/kit/platform.h"
 #include "rcon/passwords/frmpassenter.h"
 #include "rcon/protocol/website.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/intervaltable.h"
 #include "rcon/settings/settingsini.h"
 #include "rcon/settings/settingsstore.h"
-#include "rcon/kit/controlhost.h"
-#include "rcon/kit/fonts.h"
-#include "rcon/kit/platform.h"
-#include "rcon/app/program.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QCheckBox>

@@ -1,13 +1,13 @@
 // Exit chosen while something else is open (a message box, the Properties dialog, a menu), with
 // the real desktop's message boxes and exit: the process's event loop must end, nothing may be
 // deleted under a running dialog, and the windows go afterwards in their order.
-#include "rcon/console/frmlog.h"
-#include "rcon/settings/frmsetrcon.h"
-#include "rcon/settings/settingsstore.h"
-#include "rcon/kit/fonts.h"
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
+#include "rcon/console/frmlog.h"
+#include "rcon/kit/fonts.h"
 #include "rcon/kit/qtplatform.h"
+#include "rcon/settings/frmsetrcon.h"
+#include "rcon/settings/settingsstore.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/programfolder.h"
 

@@ -1,16 +1,16 @@
 // The start through the splash: the two fades tick by tick, the first start holding the fade,
 // the start in the tray, the translucency routine, and exit while fading. The fade timers are
 // stepped one tick at a time; nothing waits for them.
-#include "rcon/console/frmlog.h"
-#include "rcon/passwords/frmfirst.h"
-#include "rcon/passwords/passwordfile.h"
-#include "rcon/settings/settingsstore.h"
-#include "rcon/kit/fadetimer.h"
-#include "rcon/kit/fonts.h"
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/frmsplash.h"
 #include "rcon/app/program.h"
+#include "rcon/console/frmlog.h"
+#include "rcon/kit/fadetimer.h"
+#include "rcon/kit/fonts.h"
 #include "rcon/kit/trayicon.h"
+#include "rcon/passwords/frmfirst.h"
+#include "rcon/passwords/passwordfile.h"
+#include "rcon/settings/settingsstore.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"

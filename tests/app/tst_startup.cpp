@@ -2,9 +2,9 @@
 // refused before it does anything, a copy that was killed does not lock the user out, and a
 // restart is not refused by the copy that is ending. Every process runs headless with a private
 // runtime folder, home and configuration, so a copy the user is running is never involved.
-#include "rcon/kit/platform.h"
 #include "rcon/app/program.h"
 #include "rcon/app/singleinstance.h"
+#include "rcon/kit/platform.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
 #include "tests/support/runnablefolder.h"

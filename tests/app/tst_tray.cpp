@@ -1,9 +1,9 @@
 // Send to tray and back on a real X display with a notification area (run under Xvfb with
 // trayer): the windows hide, the icon appears, and restoring brings them back.
-#include "rcon/console/frmlog.h"
-#include "rcon/kit/fonts.h"
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
+#include "rcon/console/frmlog.h"
+#include "rcon/kit/fonts.h"
 #include "rcon/kit/trayicon.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/fakeplatform.h"

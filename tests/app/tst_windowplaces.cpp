@@ -2,12 +2,12 @@
 // manager: plain starts and exits of the real program leave them where they were, a window the
 // user moved comes back where it was left, and what the program believes (and tells assistive
 // technology) of its windows' places is where they really are.
-#include "rcon/console/frmlog.h"
-#include "rcon/console/outputpane.h"
-#include "rcon/passwords/passwordfile.h"
-#include "rcon/kit/fonts.h"
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
+#include "rcon/console/frmlog.h"
+#include "rcon/console/outputpane.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/passwords/passwordfile.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/runnablefolder.h"
 #include "tests/support/xwindows.h"

@@ -1,13 +1,13 @@
 // The main window's comforts against the GoldSrc-like test server: command history across a
 // restart, names learned from a `cvarlist` for completion, and the recent servers.
+#include "rcon/app/frmrcon.h"
+#include "rcon/app/program.h"
 #include "rcon/console/commandcompletion.h"
 #include "rcon/console/commandhistory.h"
 #include "rcon/console/consolecomforts.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/kit/fonts.h"
-#include "rcon/app/frmrcon.h"
-#include "rcon/app/program.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/goldsrcserver.h"

@@ -1,12 +1,12 @@
 // The output window: the pane keeps its caret at the end, a right click opens the main
 // window's menus, and the borderless window can be dragged by its background and labels.
+#include "rcon/app/frmrcon.h"
+#include "rcon/app/program.h"
 #include "rcon/console/findbar.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/outputpane.h"
-#include "rcon/protocol/rconsession.h"
 #include "rcon/kit/fonts.h"
-#include "rcon/app/frmrcon.h"
-#include "rcon/app/program.h"
+#include "rcon/protocol/rconsession.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
 

@@ -2,13 +2,13 @@
 // and not the user's, then started against a fresh home. Its own files come from the install;
 // the files it writes go to the user's data folder, owner-only. Also when the installed folder
 // is the running user's own and writable, as the package's is to root.
+#include "rcon/app/frmrcon.h"
+#include "rcon/app/program.h"
+#include "rcon/app/userfiles.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/settingsstore.h"
-#include "rcon/app/frmrcon.h"
-#include "rcon/app/program.h"
-#include "rcon/app/userfiles.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/fakegameserver.h"
 #include "tests/support/fakeplatform.h"

@@ -1,7 +1,10 @@
 // The password dialogs on the real password file: the first start's "Choose a Password", the
 // prompt in front of the Password Manager, and the Password Manager's actions.
+#include "rcon/app/frmrcon.h"
+#include "rcon/app/program.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/outputpane.h"
+#include "rcon/kit/fonts.h"
 #include "rcon/passwords/frmfirst.h"
 #include "rcon/passwords/frmpass.h"
 #include "rcon/passwords/frmpassenter.h"
@@ -9,9 +12,6 @@
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/settingsstore.h"
-#include "rcon/kit/fonts.h"
-#include "rcon/app/frmrcon.h"
-#include "rcon/app/program.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"

@@ -1,8 +1,8 @@
 // Reading and writing the password file: every access unscrambles it, works on the clear text
 // through the INI control, and scrambles it again.
+#include "rcon/kit/controlhost.h"
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/passwords/scramblepasswordfile.h"
-#include "rcon/kit/controlhost.h"
 #include "tests/passwords/fakeinicontrol.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"

@@ -2,15 +2,15 @@
 // change with their confirmations, the selection across refreshes, its traffic kept out of the
 // output window and the log, and refreshing stopped by a disconnect, a refused password or a
 // ban.
+#include "rcon/app/frmrcon.h"
+#include "rcon/app/program.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/outputpane.h"
+#include "rcon/kit/fonts.h"
 #include "rcon/players/frmplayers.h"
 #include "rcon/players/playertablemodel.h"
 #include "rcon/protocol/statusparser.h"
 #include "rcon/settings/settingsstore.h"
-#include "rcon/kit/fonts.h"
-#include "rcon/app/frmrcon.h"
-#include "rcon/app/program.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/goldsrcserver.h"

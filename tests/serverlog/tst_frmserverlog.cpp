@@ -2,12 +2,12 @@
 // and stopped when it closes, the main window disconnects or the program ends; lines live,
 // sorted and filtered; the rcon password never shown, copied or saved; the say line, which never
 // lets a second command through; datagrams from elsewhere ignored and counted.
-#include "rcon/console/frmlog.h"
-#include "rcon/serverlog/frmserverlog.h"
-#include "rcon/serverlog/serverlogmodel.h"
-#include "rcon/kit/fonts.h"
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
+#include "rcon/console/frmlog.h"
+#include "rcon/kit/fonts.h"
+#include "rcon/serverlog/frmserverlog.h"
+#include "rcon/serverlog/serverlogmodel.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/goldsrcserver.h"

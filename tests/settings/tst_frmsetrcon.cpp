@@ -1,10 +1,10 @@
 // The Properties dialog: what it shows for the settings file it finds, what its boxes and
 // buttons store, and when it offers a restart.
+#include "rcon/app/program.h"
+#include "rcon/kit/fonts.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/settingsstore.h"
-#include "rcon/kit/fonts.h"
-#include "rcon/app/program.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"

@@ -1,7 +1,7 @@
 // The program's INI reads and writes, through its INI control.
+#include "rcon/kit/controlhost.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/settingsini.h"
-#include "rcon/kit/controlhost.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
 

@@ -1,7 +1,7 @@
 #include "tests/support/runnablefolder.h"
 
-#include "rcon/passwords/passwordfile.h"
 #include "rcon/app/program.h"
+#include "rcon/passwords/passwordfile.h"
 #include "tests/support/fakeplatform.h"
 
 #include <QDir>
