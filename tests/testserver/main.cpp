@@ -130,8 +130,9 @@ int main(int argc, char *argv[]) {
         });
         chatter.start(interval);
     }
-    if (count == 1) {
-        std::printf("talvero-testserver listening on 127.0.0.1:%u\n", servers.front()->port());
+    if (count == 1 || port == 0) {
+        for (const auto &server : servers)
+            std::printf("talvero-testserver listening on 127.0.0.1:%u\n", server->port());
     } else {
         std::printf("talvero-testserver listening on 127.0.0.1:%u to %u as %d servers\n",
                     servers.front()->port(), servers.back()->port(), count);
