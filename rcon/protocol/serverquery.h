@@ -29,6 +29,8 @@ class QUdpSocket;
 //  - Silent: no answer within the answer time, asked again once, again nothing;
 //  - HostNotFound: the name did not become an address (in twice the answer time);
 //  - SendFailed: the socket could not send to that address.
+// HostNotFound and SendFailed end the server's waiting questions too, each with its own
+// finished(); the next ask() tries again.
 // The challenge round is done inside: an 'A' answer's challenge is sent back with the same
 // question and kept for that server's next questions. Ping is the time from the datagram that
 // got the answer (after any challenge round) to the answer, on a monotonic clock.
@@ -43,9 +45,10 @@ class QUdpSocket;
 // server's shown values are never touched by it. forget() removes a server: a late answer from
 // it is then dropped as a stranger's.
 //
-// Hundreds of servers can be asked at once: questions go out in bounded bursts, one burst per
-// turn of the event loop, the socket asks the system for a large receive buffer, and answers are
-// read in bounded slices so the event loop keeps turning.
+// Hundreds of servers can be asked at once without losing answers to a full receive buffer:
+// the socket asks the system for a large one, questions go out in bounded bursts, one burst per
+// turn of the event loop, and no more go out while the answers on their way could fill what the
+// system granted; answers are read in bounded slices so the event loop keeps turning.
 class ServerQuery final : public QObject {
     Q_OBJECT
 public:
