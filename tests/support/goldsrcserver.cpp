@@ -451,6 +451,8 @@ QList<QByteArray> GoldSrcServer::answer(const QByteArray &datagram, const QHostA
     const QString address = from.toString();
     if (m_banned.contains(address))
         return {banNotice()};
+    if (A2sResponder::isQuery(datagram))
+        return m_queries.answer(datagram, from, queryState());
     if (isChallengeRequest(datagram)) {
         auto it = m_challenges.find(address);
         if (it == m_challenges.end()) {
@@ -526,8 +528,10 @@ QByteArray GoldSrcServer::run(const QByteArray &command) {
         return statusText();
     if (name == "users")
         return usersText();
-    if (name == "hostname" || name == "sv_gravity") {
-        QByteArray &value = name == "hostname" ? m_hostname : m_gravity;
+    if (name == "hostname" || name == "sv_gravity" || name == "sv_password") {
+        QByteArray &value = name == "hostname"     ? m_hostname
+                            : name == "sv_gravity" ? m_gravity
+                                                   : m_joinPassword;
         if (args.size() < 2)
             return '"' + name + "\" is \"" + value + "\"\n";
         const bool changed = value != args.at(1);
@@ -796,6 +800,22 @@ QByteArray GoldSrcServer::statusText() const {
     }
     text += QByteArray::number(m_players.size()) + " users\n";
     return text;
+}
+
+A2sResponder::State GoldSrcServer::queryState() const {
+    A2sResponder::State state{.hostname = m_hostname,
+                              .map = m_map,
+                              .port = port(),
+                              .maxPlayers = m_maxPlayers,
+                              .players = {},
+                              .joinPassword = m_joinPassword,
+                              .gravity = m_gravity,
+                              .vac = m_vacSecure};
+    for (const Player &player : m_players) {
+        state.players.append(
+            {player.name, player.frags, player.seconds, player.kind == Player::Kind::Bot});
+    }
+    return state;
 }
 
 QByteArray GoldSrcServer::usersText() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/a2sresponder.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -23,7 +25,8 @@ class QUdpSocket;
 // AdminMod's admin_command. Its players can be set; status lists them in the engine's own layout.
 // Its log goes, line by line, to the addresses logaddress_add registered, one datagram each,
 // sent from the server's own socket; every rcon command is logged as it came, challenge and
-// password in clear, as the engine logs it.
+// password in clear, as the engine logs it. It answers the server queries (A2sResponder) from
+// its name, map, players, sv_password and VAC flag.
 class GoldSrcServer final : public QObject {
     Q_OBJECT
 public:
@@ -88,6 +91,13 @@ public:
     }
     const QList<Player> &players() const { return m_players; }
     const QByteArray &map() const { return m_map; }
+    void setHostname(const QByteArray &hostname) { m_hostname = hostname; }
+    // sv_password, the password players need to join (not the rcon password).
+    void setJoinPassword(const QByteArray &password) { m_joinPassword = password; }
+    void setVacSecure(bool secure) { m_vacSecure = secure; }
+    // How it answers the server queries.
+    A2sResponder &queries() { return m_queries; }
+    A2sResponder::State queryState() const;
     // Unique ids and addresses banned by banid and addip, with the minutes given (0: for ever),
     // and whether writeid and writeip have stored them.
     const QHash<QByteArray, int> &bannedIds() const { return m_bannedIds; }
@@ -193,6 +203,9 @@ private:
 
     QByteArray m_hostname = "Talvero Test Server";
     QByteArray m_gravity = "800";
+    QByteArray m_joinPassword;
+    bool m_vacSecure = true;
+    A2sResponder m_queries;
     bool m_logging = false;
     QByteArray m_map = "de_dust2";
     int m_maxPlayers = 32;

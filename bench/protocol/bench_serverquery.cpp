@@ -1,0 +1,159 @@
+// 500 servers asked for their info at once, on 127.0.0.1: the query engine in this process,
+// wall time from the first ask to the last answer; beside it quakestat (Debian's qstat) asking
+// the same 500 servers, as a process, timed from its start to its end. The servers answer on a
+// thread of their own, as game servers answer from machines of their own. range(0): 1 when
+// every server insists on a challenge round first.
+#include "rcon/protocol/serverquery.h"
+#include "tests/support/goldsrcserver.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <QThread>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int ServerCount = 500;
+
+// The servers, each on a port of its own, all answering on one thread.
+class ServersThread final {
+public:
+    ServersThread() {
+        m_thread.start();
+        // The servers are made in the context's thread, and live there.
+        m_context.moveToThread(&m_thread);
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this] {
+                for (int i = 0; i < ServerCount; ++i) {
+                    auto server = std::make_unique<GoldSrcServer>();
+                    if (!server->listen())
+                        return;
+                    server->setHostname("Talvero test server " + QByteArray::number(i + 1));
+                    m_ports.push_back(server->port());
+                    m_servers.push_back(std::move(server));
+                }
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    ~ServersThread() {
+        QMetaObject::invokeMethod(
+            &m_context, [this] { m_servers.clear(); }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    bool isListening() const { return int(m_ports.size()) == ServerCount; }
+    const std::vector<quint16> &ports() const { return m_ports; }
+    void setChallengeRequired(bool required) {
+        QMetaObject::invokeMethod(
+            &m_context,
+            [this, required] {
+                for (const auto &server : m_servers)
+                    server->queries().setChallengeRequired(required);
+            },
+            Qt::BlockingQueuedConnection);
+    }
+
+private:
+    QThread m_thread;
+    QObject m_context;
+    std::vector<std::unique_ptr<GoldSrcServer>> m_servers;
+    std::vector<quint16> m_ports;
+};
+
+ServersThread *runningServers = nullptr;
+
+void BM_ServerQueryInfo500(benchmark::State &state) {
+    ServersThread &servers = *runningServers;
+    if (!servers.isListening())
+        return state.SkipWithError("the test servers cannot listen");
+    servers.setChallengeRequired(state.range(0) != 0);
+    for (auto _ : state) {
+        ServerQuery query;
+        int answered = 0;
+        int finished = 0;
+        QEventLoop loop;
+        QObject::connect(&query, &ServerQuery::finished,
+                         [&](const QString &, ServerQuery::Request, ServerQuery::Outcome outcome) {
+                             answered += outcome == ServerQuery::Outcome::Answered ? 1 : 0;
+                             if (++finished == ServerCount)
+                                 loop.quit();
+                         });
+        for (const quint16 port : servers.ports())
+            query.ask(QStringLiteral("127.0.0.1"), port, ServerQuery::Request::Info);
+        loop.exec();
+        if (answered != ServerCount || query.dropCounts() != ServerQuery::DropCounts{})
+            return state.SkipWithError("not every server was answered");
+    }
+}
+
+void BM_QuakestatInfo500(benchmark::State &state) {
+    ServersThread &servers = *runningServers;
+    if (!servers.isListening())
+        return state.SkipWithError("the test servers cannot listen");
+    const QString quakestat = QStandardPaths::findExecutable(QStringLiteral("quakestat"));
+    if (quakestat.isEmpty())
+        return state.SkipWithError("quakestat (Debian package qstat) is not installed");
+    servers.setChallengeRequired(state.range(0) != 0);
+    QTemporaryFile list;
+    if (!list.open())
+        return state.SkipWithError("no server list file");
+    for (const quint16 port : servers.ports())
+        list.write("A2S 127.0.0.1:" + QByteArray::number(port) + '\n');
+    list.flush();
+    const QStringList arguments{QStringLiteral("-f"), list.fileName(), QStringLiteral("-raw"),
+                                QStringLiteral(";")};
+    for (auto _ : state) {
+        QProcess process;
+        process.start(quakestat, arguments);
+        if (!process.waitForFinished(120000) || process.exitCode() != 0)
+            return state.SkipWithError("quakestat failed");
+        const QByteArray output = process.readAllStandardOutput();
+        if (output.count(";Talvero test server ") != ServerCount)
+            return state.SkipWithError("quakestat did not read every server");
+    }
+}
+
+// One run an iteration, ten runs: the median, mean and spread of single runs.
+void tenRuns(benchmark::internal::Benchmark *benchmark) {
+    benchmark->Iterations(1)
+        ->Repetitions(10)
+        ->ReportAggregatesOnly(true)
+        ->UseRealTime()
+        ->Unit(benchmark::kMillisecond)
+        ->ArgName("challenge")
+        ->Arg(0)
+        ->Arg(1)
+        ->ComputeStatistics(
+            "min",
+            [](const std::vector<double> &v) { return *std::min_element(v.begin(), v.end()); })
+        ->ComputeStatistics("max", [](const std::vector<double> &v) {
+            return *std::max_element(v.begin(), v.end());
+        });
+}
+
+} // namespace
+
+BENCHMARK(BM_ServerQueryInfo500)->Apply(tenRuns);
+BENCHMARK(BM_QuakestatInfo500)->Apply(tenRuns);
+
+int main(int argc, char *argv[]) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    ServersThread servers;
+    runningServers = &servers;
+    benchmark::RunSpecifiedBenchmarks();
+    runningServers = nullptr;
+    benchmark::Shutdown();
+    return 0;
+}
