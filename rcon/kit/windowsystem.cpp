@@ -1,6 +1,8 @@
 #include "rcon/kit/windowsystem.h"
 
 #include <QGuiApplication>
+#include <QWidget>
+#include <QWindow>
 #include <QtGlobal>
 
 namespace talvero {
@@ -27,6 +29,20 @@ void WindowSystem::restoreEnvironment() {
 
 bool WindowSystem::canFadeWindows() {
     return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+int WindowSystem::setTranslucency(QWidget *window, int alpha) {
+    if (alpha < 0 || alpha > 255)
+        return 1;
+    if (!window || !canFadeWindows())
+        return 2;
+    window->setWindowOpacity(alpha / 255.0);
+    return 0;
+}
+
+bool WindowSystem::beginWindowDrag(QWidget *window) {
+    QWindow *handle = window ? window->windowHandle() : nullptr;
+    return handle && handle->startSystemMove();
 }
 
 } // namespace talvero

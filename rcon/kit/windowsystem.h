@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+class QWidget;
+
 namespace talvero {
 
 // Which of the desktop's window systems the program runs on, and what it can do there.
@@ -21,6 +23,12 @@ public:
     static void restoreEnvironment();
     // False where changing a window's opacity is not supported (a Wayland client).
     static bool canFadeWindows();
+    // The window's opacity as an alpha from 0 (clear) to 255 (opaque): 0 when it was applied,
+    // 1 when the alpha is out of range, 2 on failure (no window, or a window system that
+    // cannot fade windows: there they stay opaque).
+    static int setTranslucency(QWidget *window, int alpha);
+    // Lets the window system move the window with the pointer; false where it cannot.
+    static bool beginWindowDrag(QWidget *window);
 
 private:
     static bool s_chosen;
