@@ -79,7 +79,7 @@ struct Connected {
             program.frmLog()->hide();
         }
         if (logging) {
-            program.ConsoleLog().OpenLog(folder.filePath(QStringLiteral("rcon_log.txt")));
+            program.ConsoleLog().open(folder.filePath(QStringLiteral("rcon_log.txt")));
             program.setLogToFile(true);
         }
         main->txtIP->setText(QStringLiteral("127.0.0.1"));

@@ -134,7 +134,7 @@ void BM_Flood(benchmark::State &state) {
         FrmRcon *main = program.frmRcon();
         OutputPane *pane = program.frmLog()->TxtGet;
         if (qEnvironmentVariableIsSet("TALVERO_BENCH_LOG")) {
-            program.ConsoleLog().OpenLog(folder.filePath(QStringLiteral("rcon_log.txt")));
+            program.ConsoleLog().open(folder.filePath(QStringLiteral("rcon_log.txt")));
             program.setLogToFile(true);
         }
         FloodServer server;

@@ -45,7 +45,7 @@ void BM_ReplyPathWithLog(benchmark::State &state) {
         Program program(folder.path(), folder.optionsFile(), platform);
         program.frmRcon();
         RconSession &session = program.mainSession();
-        program.ConsoleLog().OpenLog(folder.filePath(QStringLiteral("rcon_log.txt")));
+        program.ConsoleLog().open(folder.filePath(QStringLiteral("rcon_log.txt")));
         program.setLogToFile(true);
         QList<QString> datagrams;
         datagrams.reserve(Replies);

@@ -1,9 +1,10 @@
 #include "rcon/app/frmrcon.h"
 
-#include "rcon/app/program.h"
 #include "rcon/console/consolecomforts.h"
-#include "rcon/console/frmlog.h"
+#include "rcon/console/consoleoutput.h"
 #include "rcon/console/logfilewriter.h"
+#include "rcon/console/mainconnection.h"
+#include "rcon/kit/buttonfactory.h"
 #include "rcon/kit/controlhost.h"
 #include "rcon/kit/fonts.h"
 #include "rcon/kit/framepacer.h"
@@ -12,15 +13,14 @@
 #include "rcon/kit/platform.h"
 #include "rcon/kit/programicon.h"
 #include "rcon/kit/trayicon.h"
-#include "rcon/passwords/frmpassenter.h"
+#include "rcon/kit/windowsystem.h"
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/protocol/rconcodec.h"
 #include "rcon/protocol/rconsession.h"
 #include "rcon/protocol/website.h"
-#include "rcon/settings/frmsetrcon.h"
-#include "rcon/settings/iniaccess.h"
-#include "rcon/settings/settingsini.h"
+#include "rcon/settings/programfiles.h"
 #include "rcon/settings/settingsstore.h"
+#include "rcon/settings/startupdefaults.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QCloseEvent>
@@ -39,8 +39,7 @@
 #include <utility>
 
 namespace {
-const QString NotFound = IniAccess::NotFound;
-const QString DefaultPort = QStringLiteral("27015");
+const QString DefaultPort = StartupDefaults::defaultPort();
 
 bool isEnterKey(const QKeyEvent *event) {
     return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
@@ -71,12 +70,17 @@ QLabel *buddyLabel(const QString &text, QWidget *field, QWidget *parent) {
 }
 } // namespace
 
-FrmRcon::FrmRcon(Program &program)
+FrmRcon::FrmRcon(const ProgramFiles &files, const SettingsStore &settings,
+                 MainConnection &connection, Platform &platform, ControlHost &controls,
+                 const ButtonFactory &buttons)
     // A window of fixed size offers no maximise button.
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint)
-    , m_program(program) {
+    , m_files(files)
+    , m_settings(settings)
+    , m_connection(connection)
+    , m_platform(platform) {
     setObjectName(QStringLiteral("frmRcon"));
     setWindowTitle(QStringLiteral("Talvero"));
     setWindowIcon(talvero::programIcon());
@@ -89,17 +93,17 @@ FrmRcon::FrmRcon(Program &program)
     new PlaceKeeper(this);
     setFont(talvero::tahoma(8.25));
 
-    buildFields();
+    buildFields(buttons);
     buildMenus();
     comforts =
-        new ConsoleComforts(m_program.userStateDir(), txtIP, txtPort, txtSend, TxtSendAdmin, this);
+        new ConsoleComforts(m_files.userStateDir(), txtIP, txtPort, txtSend, TxtSendAdmin, this);
 
-    RconSession &session = m_program.mainSession();
+    RconSession &session = m_connection.session();
     connect(&session, &RconSession::replyReceived, this, &FrmRcon::onReply);
     // A burst of replies reaches the pane's document at once, when the burst is over.
     connect(&session, &RconSession::burstDelivered, this, [this] {
-        if (FrmLog *output = m_program.frmLog())
-            output->endBurst();
+        if (ConsoleOutput *out = output())
+            out->endBurst();
     });
     connect(&session, &RconSession::socketError, this, &FrmRcon::wskError);
     // Every send reads the password field as it is then: the field and the session's password
@@ -115,12 +119,23 @@ FrmRcon::FrmRcon(Program &program)
     connect(Tray, &TrayIcon::restore, this, &FrmRcon::restoreFromTray);
     connect(Tray, &TrayIcon::menu, this, [this] { MnuTray->popup(QCursor::pos()); });
 
-    buildTimers();
+    buildTimers(controls);
 }
 
 FrmRcon::~FrmRcon() = default;
 
-void FrmRcon::buildFields() {
+void FrmRcon::setOutput(ConsoleOutput *output) {
+    m_output = output;
+    m_outputWindow = output ? output->outputWindow() : nullptr;
+}
+
+ConsoleOutput *FrmRcon::output() const {
+    // The output window goes first when the program ends; a late datagram finds nothing to show
+    // itself in.
+    return m_outputWindow ? m_output : nullptr;
+}
+
+void FrmRcon::buildFields(const ButtonFactory &buttons) {
     auto makeField = [this](const QString &name) {
         auto *field = new QLineEdit(this);
         field->setObjectName(name);
@@ -134,8 +149,8 @@ void FrmRcon::buildFields() {
     txtSend = makeField(QStringLiteral("txtSend"));
     TxtSendAdmin = makeField(QStringLiteral("TxtSendAdmin"));
 
-    auto makeButton = [this](const QString &name, const QString &caption) {
-        return m_program.newButton(this, name, caption);
+    auto makeButton = [this, &buttons](const QString &name, const QString &caption) {
+        return buttons.create(this, name, caption);
     };
     CmdSend = makeButton(QStringLiteral("CmdSend"), QStringLiteral("Send"));
     CmdSendAdmin = makeButton(QStringLiteral("CmdSendAdmin"), QStringLiteral("Send"));
@@ -183,15 +198,15 @@ void FrmRcon::buildFields() {
     // The command lines open only while connected.
     Fra[2]->setEnabled(false);
 
-    auto *buttons = new QHBoxLayout;
+    auto *buttonRow = new QHBoxLayout;
     for (XpButton *button : {cmdconnect, cmddisconnect, CmdSettings, CmdTray, CmdClose})
-        buttons->addWidget(button);
-    buttons->addStretch(1);
+        buttonRow->addWidget(button);
+    buttonRow->addStretch(1);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Fra[1]);
     layout->addWidget(Fra[2]);
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     setTabOrder(txtIP, txtPort);
@@ -208,8 +223,8 @@ void FrmRcon::buildFields() {
 
     connect(cmdconnect, &XpButton::Click, this, &FrmRcon::connectEntry);
     connect(cmddisconnect, &XpButton::Click, this, &FrmRcon::ResetConnection);
-    connect(CmdClose, &XpButton::Click, this, [this] { m_program.ExitProgram(); });
-    connect(CmdSettings, &XpButton::Click, this, &FrmRcon::showProperties);
+    connect(CmdClose, &XpButton::Click, this, &FrmRcon::exitRequested);
+    connect(CmdSettings, &XpButton::Click, this, &FrmRcon::propertiesRequested);
     connect(CmdTray, &XpButton::Click, this, &FrmRcon::sendToTray);
     connect(CmdSend, &XpButton::Click, this, [this] { sendConsoleCommand(); });
     connect(CmdSendAdmin, &XpButton::Click, this, &FrmRcon::sendAdminCommand);
@@ -223,7 +238,7 @@ void FrmRcon::buildFields() {
     // Enter in a field of the server connects, as the Connect button does, until connected.
     for (QLineEdit *field : {txtIP, txtPort, txtPassword}) {
         connect(field, &QLineEdit::returnPressed, this, [this] {
-            if (!m_program.isConnected() && cmdconnect->isEnabled())
+            if (!m_connection.isConnected() && cmdconnect->isEnabled())
                 connectEntry();
         });
     }
@@ -279,13 +294,19 @@ void FrmRcon::buildMenus() {
     MnuPlayers = addAction(MnuCommands, QStringLiteral("MnuPlayers"), QStringLiteral("Players..."));
     MnuPlayers->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     QWidget::addAction(MnuPlayers);
-    connect(MnuPlayers, &QAction::triggered, this, [this] { m_program.showPlayers(); });
+    connect(MnuPlayers, &QAction::triggered, this, [this] {
+        if (m_connection.isConnected())
+            emit playersRequested();
+    });
     // The Server Log window after it; Ctrl+G works in this window.
     MnuServerLog =
         addAction(MnuCommands, QStringLiteral("MnuServerLog"), QStringLiteral("Server Log..."));
     MnuServerLog->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     QWidget::addAction(MnuServerLog);
-    connect(MnuServerLog, &QAction::triggered, this, [this] { m_program.showServerLog(); });
+    connect(MnuServerLog, &QAction::triggered, this, [this] {
+        if (m_connection.isConnected())
+            emit serverLogRequested();
+    });
 
     MnuOptions = addMenu(nullptr, QStringLiteral("MnuOptions"), QStringLiteral("Options"));
     MnuConnect = addAction(MnuOptions, QStringLiteral("MnuConnect"), QStringLiteral("Connect . ."));
@@ -320,19 +341,18 @@ void FrmRcon::buildMenus() {
     }
     connect(MnuVisitSite, &QAction::triggered, this, &FrmRcon::visitWebsite);
     connect(MnuConnect, &QAction::triggered, this, &FrmRcon::connectEntry);
-    connect(MnuProperties, &QAction::triggered, this, &FrmRcon::showProperties);
+    connect(MnuProperties, &QAction::triggered, this, &FrmRcon::propertiesRequested);
     connect(MnuTrayConnect, &QAction::triggered, this, &FrmRcon::connectEntry);
     connect(MnuTrayMain, &QAction::triggered, this, &FrmRcon::restoreFromTray);
     connect(MnuTrayAbout, &QAction::triggered, this, &FrmRcon::startAbout);
-    connect(MnuTrayExit, &QAction::triggered, this, [this] { m_program.ExitProgram(); });
-    connect(MnuPassManager, &QAction::triggered, this,
-            [this] { FrmPassEnter::openPasswordManager(m_program); });
+    connect(MnuTrayExit, &QAction::triggered, this, &FrmRcon::exitRequested);
+    connect(MnuPassManager, &QAction::triggered, this, &FrmRcon::passwordManagerRequested);
     // "&Contents", "A&bout . ." and "Admin&Mod Comands" have no action.
 }
 
-void FrmRcon::buildTimers() {
-    auto create = [this](const QString &name, qint32 interval) {
-        QWidget *control = m_program.controls().create(
+void FrmRcon::buildTimers(ControlHost &controls) {
+    auto create = [this, &controls](const QString &name, qint32 interval) {
+        QWidget *control = controls.create(
             QStringLiteral("Dawdle.Tarrywatch"), this,
             {{QStringLiteral("Interval"), interval}, {QStringLiteral("Enabled"), false}});
         if (control) {
@@ -350,9 +370,9 @@ void FrmRcon::buildTimers() {
 }
 
 void FrmRcon::load() {
-    m_program.setLogToFile(m_program.settings().readOption(SettingsStore::LogText2File) == 1);
+    m_connection.setLogsReplies(m_settings.readOption(SettingsStore::LogText2File) == 1);
     Tray->setIcon(windowIcon());
-    Program::SetTranslucency(this, 0);
+    talvero::WindowSystem::setTranslucency(this, 0);
     LoadStartupDefaults();
     for (XpButton *button :
          {CmdSendAdmin, CmdSettings, cmdconnect, cmddisconnect, CmdClose, CmdTray, CmdSend})
@@ -366,88 +386,101 @@ void FrmRcon::load() {
 }
 
 void FrmRcon::LoadStartupDefaults() {
-    const QString ini = m_program.dataFilePath(QString(SettingsIni::FileName));
-    const IniAccess I1 = IniAccess::direct();
-    txtIP->setText(I1.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::ip, ini));
-    txtPort->setText(I1.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::port, ini));
-    txtPassword->setText(m_program.passwordFile().read(PasswordFile::usethis));
+    const StartupDefaults defaults =
+        StartupDefaults::read(IniAccess::direct(), m_files.settingsFile());
+    const QString password = m_files.passwordFile().startupChoice();
+    // A missing address empties both fields to their defaults; a missing port alone gets the
+    // usual one.
+    if (defaults.address.value_or(QString()).isEmpty()) {
+        txtIP->clear();
+        txtPort->setText(DefaultPort);
+    } else {
+        txtIP->setText(*defaults.address);
+        txtPort->setText(defaults.port.value_or(DefaultPort));
+    }
+    txtPassword->setText(password == PasswordFile::NoPassword || password == IniAccess::NotFound
+                             ? QString()
+                             : password);
 
-    // An absent key reads "[NOT FOUND]": never a command to send, a port or a password.
-    auto present = [](const QString &value) { return value == NotFound ? QString() : value; };
-    m_autoCommand1 =
-        present(I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::rcon, ini));
-    m_autoCommand2 =
-        present(I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::rcon2, ini));
+    m_autoCommand1 = defaults.command1.value_or(QString());
+    m_autoCommand2 = defaults.command2.value_or(QString());
     bool ok = false;
-    const qint32 interval1 =
-        I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::time, ini).toInt(&ok);
+    const qint32 interval1 = defaults.interval1.value_or(QString()).toInt(&ok);
     if (ok)
         m_autoInterval1 = interval1;
-    const qint32 interval2 =
-        I1.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::time2, ini).toInt(&ok);
+    const qint32 interval2 = defaults.interval2.value_or(QString()).toInt(&ok);
     if (ok)
         m_autoInterval2 = interval2;
 
     if (!m_autoCommand1.isEmpty()) {
         TimerX1->setInterval(m_autoInterval1);
-        m_program.AppendOutput(QStringLiteral("Running in Automatic Command Mode . .\r\n \r\n"));
+        if (ConsoleOutput *out = output())
+            out->appendOutput(QStringLiteral("Running in Automatic Command Mode . .\r\n \r\n"));
     } else {
         TimerX1->setInterval(0);
-        m_autoCommand1.clear();
         m_autoInterval1 = 0;
     }
     if (!m_autoCommand2.isEmpty())
         TimerX2->setInterval(m_autoInterval2);
-
-    if (txtPassword->text() == PasswordFile::NoPassword || txtPassword->text() == NotFound)
-        txtPassword->clear();
-    if (txtIP->text().isEmpty() || txtIP->text() == NotFound) {
-        txtIP->clear();
-        txtPort->setText(DefaultPort);
-    } else if (txtPort->text() == NotFound) {
-        txtPort->setText(DefaultPort);
-    }
 }
 
 void FrmRcon::connectEntry() {
     // The log option stays locked for as long as the connection lasts (only a reset unlocks
     // it): with logging off it is locked before connecting, with logging on after.
-    const bool logging = m_program.settings().readOption(SettingsStore::LogText2File) == 1;
+    const bool logging = m_settings.readOption(SettingsStore::LogText2File) == 1;
     if (logging)
-        m_program.ConsoleLog().OpenLog(m_program.dataFilePath(QStringLiteral("rcon_log.txt")));
+        m_connection.log().open(m_files.logFile());
     else
-        m_program.setLogOptionLocked(true);
-    m_program.setLogToFile(logging);
+        m_connection.setLogOptionLocked(true);
+    m_connection.setLogsReplies(logging);
     ConnectToServer();
     if (logging)
-        m_program.setLogOptionLocked(true);
+        m_connection.setLogOptionLocked(true);
+}
+
+void FrmRcon::connectTo(const QString &host, quint16 port, const std::optional<QString> &password) {
+    if (m_connection.isConnected())
+        ResetConnection();
+    txtIP->setText(host);
+    txtPort->setText(QString::number(port));
+    if (password)
+        txtPassword->setText(*password);
+    restoreFromTray();
+    raise();
+    connectEntry();
+}
+
+QString FrmRcon::typedHost() const {
+    return txtIP->text().trimmed();
+}
+
+QString FrmRcon::typedPort() const {
+    return txtPort->text().trimmed();
 }
 
 void FrmRcon::ConnectToServer() {
     if (txtIP->text().isEmpty() || txtPort->text().isEmpty() || txtPassword->text().isEmpty()) {
-        m_program.platform().messageBox(
-            this, Platform::Icon::Information, Platform::Buttons::Ok,
-            QStringLiteral("Please enter the IP Adress, Port and Rcon Password"));
+        m_platform.messageBox(this, Platform::Icon::Information, Platform::Buttons::Ok,
+                              QStringLiteral("Please enter the IP Adress, Port and Rcon Password"));
         return;
     }
     // Such a password would only be refused, and each refusal counts toward a ban.
-    if (const QString problem = RconCodec::PasswordProblem(txtPassword->text());
+    if (const QString problem = RconCodec::passwordProblem(txtPassword->text());
         !problem.isEmpty()) {
-        m_program.platform().messageBox(this, Platform::Icon::Information, Platform::Buttons::Ok,
-                                        problem);
+        m_platform.messageBox(this, Platform::Icon::Information, Platform::Buttons::Ok, problem);
         return;
     }
     const std::optional<int> port = portFromText(txtPort->text());
     if (!port)
         return connectionError();
     ServerPort = *port;
-    RconSession &session = m_program.mainSession();
+    RconSession &session = m_connection.session();
     if (!session.open(txtIP->text(), ServerPort))
         return connectionError();
 
     // The log's block for this connection begins with when and to which server.
-    if (m_program.logToFile())
-        m_program.ConsoleLog().beginConnection(txtIP->text(), ServerPort);
+    if (m_connection.logsReplies())
+        m_connection.log().beginConnection(txtIP->text(), ServerPort);
 
     // A failed send shows later, as the socket's error.
     session.requestChallenge();
@@ -469,18 +502,18 @@ void FrmRcon::ConnectToServer() {
 
 void FrmRcon::connectionError() {
     ResetConnection();
-    m_program.platform().messageBox(
+    m_platform.messageBox(
         this, Platform::Icon::Critical, Platform::Buttons::Ok,
         QStringLiteral("Connection Error: Please check your IP or Port address then try again."));
 }
 
 void FrmRcon::ResetConnection() {
-    m_program.mainSession().close();
-    FrmLog *output = m_program.frmLog();
-    if (output)
-        output->setStatus(QStringLiteral("Not Connected"));
+    m_connection.session().close();
+    ConsoleOutput *out = output();
+    if (out)
+        out->setStatus(QStringLiteral("Not Connected"));
     CmdSendAdmin->setEnabled(false);
-    m_program.setLogOptionLocked(false);
+    m_connection.setLogOptionLocked(false);
     CmdSend->setEnabled(false);
     cmdconnect->setEnabled(true);
     TxtSendAdmin->clear();
@@ -492,8 +525,8 @@ void FrmRcon::ResetConnection() {
     txtPort->setText(DefaultPort);
     txtPassword->clear();
     txtSend->clear();
-    if (output)
-        output->clearOutput();
+    if (out)
+        out->clearOutput();
     TimerX1->setEnabled(false);
     TimerX2->setEnabled(false);
     Rcon->setEnabled(false);
@@ -501,81 +534,79 @@ void FrmRcon::ResetConnection() {
     LoadStartupDefaults();
 }
 
+void FrmRcon::endConnection(int icon, const QString &message) {
+    ResetConnection();
+    // The box runs an event loop of its own: it comes once the session's handlers have
+    // returned, with the connection already reset, so nothing runs half done under it.
+    QMetaObject::invokeMethod(
+        this,
+        [this, icon, message] {
+            m_platform.messageBox(this, Platform::Icon(icon), Platform::Buttons::Ok, message);
+        },
+        Qt::QueuedConnection);
+}
+
 void FrmRcon::onReply(const RconReply &reply) {
-    // The output window goes first when the program ends; a late datagram finds nothing to show
-    // itself in.
-    FrmLog *output = m_program.frmLog();
-    if (!output)
+    ConsoleOutput *out = output();
+    if (!out)
         return;
-    output->beginBurst();
-    // The reply's text, cleaned by the session; the two replacement texts are cleaned here.
-    QString text = reply.text;
+    out->beginBurst();
     switch (reply.kind) {
     case RconReply::Kind::Challenge:
-        text = RconCodec::CleanReply(QStringLiteral("CConnected to ") + txtIP->text() +
-                                     QStringLiteral("\r\n"));
-        output->setStatus(QStringLiteral("Connected to ") + txtIP->text() + QStringLiteral("\r\n"));
+        out->setStatus(QStringLiteral("Connected to ") + txtIP->text() + QStringLiteral("\r\n"));
         comforts->serverConfirmed(txtIP->text(), ServerPort);
         break;
-    case RconReply::Kind::Empty:
-        text = RconCodec::CleanReply(
-            QStringLiteral("tThe command as been received by the server . . .\r\n"));
-        break;
     case RconReply::Kind::Banned:
-        ResetConnection();
-        output->clearOutput();
-        output->endBurst();
-        m_program.platform().messageBox(
-            this, Platform::Icon::Information, Platform::Buttons::Ok,
-            QStringLiteral("You have been banned from this server. \r\n"
-                           "You may need to contact the Admin to fix this problem."));
+        endConnection(int(Platform::Icon::Information),
+                      QStringLiteral("You have been banned from this server. \r\n"
+                                     "You may need to contact the Admin to fix this problem."));
+        // Not even the start-up defaults' notice stays.
+        out->clearOutput();
+        out->endBurst();
         return;
     case RconReply::Kind::Refused:
         // Every further command would be refused too, and each refusal counts toward the
         // server's ban of the whole address: stop here and say why.
-        ResetConnection();
-        output->endBurst();
-        m_program.platform().messageBox(
-            this, Platform::Icon::Information, Platform::Buttons::Ok,
-            QStringLiteral("The server refused the rcon password. \r\n"
-                           "Please check the password, then connect again."));
+        endConnection(int(Platform::Icon::Information),
+                      QStringLiteral("The server refused the rcon password. \r\n"
+                                     "Please check the password, then connect again."));
+        out->endBurst();
         return;
+    case RconReply::Kind::Empty:
     case RconReply::Kind::Output:
     case RconReply::Kind::NoChallenge:
         break;
     }
-    const QString replyText = RconCodec::DisplayText(text);
-    m_program.AppendOutput(replyText);
+    const QString replyText = RconCodec::displayText(reply.consoleText(txtIP->text()));
+    out->appendOutput(replyText);
     comforts->replyShown(replyText);
     // Taken whether or not it is logged, so that it never piles up.
-    const QString forLog = output->takeUnlogged();
-    if (m_program.logToFile()) {
-        LogFileWriter &log = m_program.ConsoleLog();
-        if (!log.WriteLog(forLog))
+    const QString forLog = out->takeUnlogged();
+    if (m_connection.logsReplies()) {
+        LogFileWriter &log = m_connection.log();
+        if (!log.write(forLog))
             return logWriteError(log);
     }
-    m_program.AppendOutput(QStringLiteral("\r\n"));
+    out->appendOutput(QStringLiteral("\r\n"));
 }
 
 void FrmRcon::logWriteError(const LogFileWriter &log) {
     // The server is not at fault: name the file and the system's reason, so the user knows
     // what to mend.
-    if (FrmLog *output = m_program.frmLog())
-        output->endBurst();
-    m_program.platform().messageBox(
-        this, Platform::Icon::Critical, Platform::Buttons::Ok,
-        QStringLiteral("Talvero could not write the log file %1: %2\r\n"
-                       "Check that the file and its folder can be written, or turn off "
-                       "\"Log text to file\" in Properties, then connect again.")
-            .arg(QDir::toNativeSeparators(log.path()), log.errorString()));
-    ResetConnection();
+    const QString path = QDir::toNativeSeparators(log.path());
+    const QString reason = log.errorString();
+    endConnection(int(Platform::Icon::Critical),
+                  QStringLiteral("Talvero could not write the log file %1: %2\r\n"
+                                 "Check that the file and its folder can be written, or turn off "
+                                 "\"Log text to file\" in Properties, then connect again.")
+                      .arg(path, reason));
+    if (ConsoleOutput *out = output())
+        out->endBurst();
 }
 
 void FrmRcon::wskError() {
-    m_program.platform().messageBox(
-        this, Platform::Icon::Critical, Platform::Buttons::Ok,
-        QStringLiteral("Please check your Server IP, Port and Password then try again"));
-    ResetConnection();
+    endConnection(int(Platform::Icon::Critical),
+                  QStringLiteral("Please check your Server IP, Port and Password then try again"));
 }
 
 bool FrmRcon::eventFilter(QObject *watched, QEvent *event) {
@@ -594,7 +625,7 @@ void FrmRcon::SendRconCommand(const QString &command) {
     // The console line is what counts: every caller has put its command there first.
     if (txtSend->text().isEmpty())
         return;
-    m_program.mainSession().sendCommand(command);
+    m_connection.session().sendCommand(command);
     txtSend->clear();
 }
 
@@ -609,7 +640,7 @@ void FrmRcon::sendAdminCommand() {
     const QString command = TxtSendAdmin->text();
     if (command.isEmpty())
         return;
-    m_program.mainSession().sendAdminCommand(command);
+    m_connection.session().sendAdminCommand(command);
     TxtSendAdmin->clear();
     comforts->adminCommandSent(command);
 }
@@ -622,17 +653,17 @@ void FrmRcon::sendCanned(const QString &command) {
 void FrmRcon::runAutomaticCommand(const QString &command) {
     // The same datagram a command typed into the console line makes, without touching what
     // the user may be typing there.
-    if (!m_program.isConnected() || command.isEmpty())
+    if (!m_connection.isConnected() || command.isEmpty())
         return;
-    m_program.mainSession().sendCommand(command);
+    m_connection.session().sendCommand(command);
 }
 
 void FrmRcon::broadcast() {
-    m_program.mainSession().sendBroadcast();
+    m_connection.session().sendBroadcast();
 }
 
 void FrmRcon::showConsoleMenu(const QPoint &globalPos) {
-    (m_program.isConnected() ? MnuCommands : MnuOptions)->popup(globalPos);
+    (m_connection.isConnected() ? MnuCommands : MnuOptions)->popup(globalPos);
 }
 
 void FrmRcon::leaveTheDesktop() {
@@ -640,37 +671,33 @@ void FrmRcon::leaveTheDesktop() {
     Tray->setVisible(false);
 }
 
-void FrmRcon::showProperties() {
-    if (FrmSetRcon *dialog = m_program.frmSetRcon())
-        dialog->exec();
-}
-
 void FrmRcon::visitWebsite() {
-    m_program.platform().openUrl(QUrl(QString::fromLatin1(talvero::WebsiteAddress)));
+    m_platform.openUrl(QUrl(QString::fromLatin1(talvero::WebsiteAddress)));
 }
 
 void FrmRcon::startAbout() {
-    m_program.platform().startProgram(m_program.filePath(QStringLiteral("about")));
+    m_platform.startProgram(m_files.programFile(QStringLiteral("about")));
 }
 
 void FrmRcon::sendToTray() {
+    QWidget *outputWindow = m_outputWindow;
     if (TrayIcon::isAvailable()) {
         Tray->setVisible(true);
-        if (FrmLog *output = m_program.frmLog())
-            output->hide();
+        if (outputWindow)
+            outputWindow->hide();
         hide();
         return;
     }
     // Without a notification area a hidden window could never be brought back: minimise both.
-    if (FrmLog *output = m_program.frmLog())
-        output->showMinimized();
+    if (outputWindow)
+        outputWindow->showMinimized();
     showMinimized();
 }
 
 void FrmRcon::restoreFromTray() {
     showNormal();
-    if (FrmLog *output = m_program.frmLog())
-        output->showNormal();
+    if (QWidget *outputWindow = m_outputWindow)
+        outputWindow->showNormal();
     Tray->setVisible(false);
     activateWindow();
 }
@@ -681,20 +708,20 @@ void FrmRcon::changeEvent(QEvent *event) {
         return;
     // The output window belongs to this one: it goes with it when minimised and comes back
     // when it is restored.
-    FrmLog *output = m_program.frmLog();
-    if (!output)
+    QWidget *outputWindow = m_outputWindow;
+    if (!outputWindow)
         return;
     if (isMinimized()) {
-        if (output->isVisible() && !output->isMinimized()) {
-            output->hide();
+        if (outputWindow->isVisible() && !outputWindow->isMinimized()) {
+            outputWindow->hide();
             m_outputHiddenWithMe = true;
         }
     } else if (std::exchange(m_outputHiddenWithMe, false) && isVisible()) {
-        output->show();
+        outputWindow->show();
     }
 }
 
 void FrmRcon::closeEvent(QCloseEvent *event) {
     event->accept();
-    m_program.ExitProgram();
+    emit exitRequested();
 }

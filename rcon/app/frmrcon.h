@@ -1,18 +1,26 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
+class ButtonFactory;
 class ConsoleComforts;
+class ConsoleOutput;
+class ControlHost;
 class LogFileWriter;
 class LongTimer;
-class Program;
+class MainConnection;
+class Platform;
+class ProgramFiles;
 class QAction;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class SettingsStore;
 class TrayIcon;
 class XpButton;
 struct RconReply;
@@ -20,15 +28,20 @@ struct RconReply;
 // The main window: the server's address, port and password, the console and AdminMod command
 // lines, the connect, disconnect, properties, exit and send-to-tray buttons, the three
 // long-interval timers of the automatic mode and the tray icon. It has no menu bar: its three
-// menus are shown as pop-ups (from the output window and the tray icon). It drives the
-// program's main session (Program::mainSession): connects it, sends through it, shows what it
-// hears in the output window and resets it; its password field and the session's password are
-// one.
+// menus are shown as pop-ups (from the output window and the tray icon). It drives the main
+// connection: connects it, sends through it, shows what it hears in the output window and
+// resets it; its password field and the session's password are one. Other windows, the
+// program's end and its restart are the program's business: the window asks for them.
 class FrmRcon final : public QWidget {
     Q_OBJECT
 public:
-    explicit FrmRcon(Program &program);
+    FrmRcon(const ProgramFiles &files, const SettingsStore &settings, MainConnection &connection,
+            Platform &platform, ControlHost &controls, const ButtonFactory &buttons);
     ~FrmRcon() override;
+
+    // The output window, which belongs to this one: replies go there, and it is hidden, shown
+    // and minimised with this window. Set before load.
+    void setOutput(ConsoleOutput *output);
 
     // The window's load sequence: options, translucency, start-up defaults, button styles.
     void load();
@@ -39,6 +52,9 @@ public:
     void ResetConnection();
     // Fills the endpoint fields and the automatic commands from the stored defaults.
     void LoadStartupDefaults();
+    // Puts a server into the address, port and (when one is given) password fields and
+    // connects to it, ending a connection to another server first.
+    void connectTo(const QString &host, quint16 port, const std::optional<QString> &password);
 
     // Sends a console command, unless the console line is empty; empties the line.
     void SendRconCommand(const QString &command);
@@ -50,6 +66,51 @@ public:
     void showConsoleMenu(const QPoint &globalPos);
     // The program ends: what is kept is written now, the tray icon goes.
     void leaveTheDesktop();
+
+    // The address and port typed now (for a window that keeps servers).
+    QString typedHost() const;
+    QString typedPort() const;
+
+    // The server port as converted from the port field at the last connect.
+    qint32 serverPort() const { return ServerPort; }
+
+Q_SIGNALS:
+    void exitRequested();
+    void propertiesRequested();
+    void passwordManagerRequested();
+    void playersRequested();
+    void serverLogRequested();
+
+protected:
+    void changeEvent(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildFields(const ButtonFactory &buttons);
+    void buildMenus();
+    void buildTimers(ControlHost &controls);
+    ConsoleOutput *output() const;
+    void onReply(const RconReply &reply);
+    void wskError();
+    void logWriteError(const LogFileWriter &log);
+    void connectionError();
+    // Resets the connection now and tells the user why once the session's handlers are done.
+    void endConnection(int icon, const QString &message);
+    void sendConsoleCommand();
+    void sendAdminCommand();
+    void sendCanned(const QString &command);
+    void visitWebsite();
+    void startAbout();
+    void runAutomaticCommand(const QString &command);
+    void broadcast();
+
+    const ProgramFiles &m_files;
+    const SettingsStore &m_settings;
+    MainConnection &m_connection;
+    Platform &m_platform;
+    ConsoleOutput *m_output = nullptr;
+    QPointer<QWidget> m_outputWindow;
 
     QLineEdit *txtIP = nullptr;
     QLineEdit *txtPort = nullptr;
@@ -103,32 +164,7 @@ public:
     QAction *MnuTrayAbout = nullptr;
     QAction *MnuTrayExit = nullptr;
 
-    // The server port as converted from the port field at the last connect.
     qint32 ServerPort = 0;
-
-protected:
-    void changeEvent(QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    void buildFields();
-    void buildMenus();
-    void buildTimers();
-    void onReply(const RconReply &reply);
-    void wskError();
-    void logWriteError(const LogFileWriter &log);
-    void connectionError();
-    void sendConsoleCommand();
-    void sendAdminCommand();
-    void sendCanned(const QString &command);
-    void showProperties();
-    void visitWebsite();
-    void startAbout();
-    void runAutomaticCommand(const QString &command);
-    void broadcast();
-
-    Program &m_program;
     // The automatic commands and their intervals, from the start-up defaults.
     QString m_autoCommand1;
     QString m_autoCommand2;

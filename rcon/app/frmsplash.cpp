@@ -1,11 +1,10 @@
 #include "rcon/app/frmsplash.h"
 
-#include "rcon/app/frmrcon.h"
-#include "rcon/app/program.h"
 #include "rcon/app/splashpicture.h"
-#include "rcon/console/frmlog.h"
 #include "rcon/kit/fadetimer.h"
+#include "rcon/kit/platform.h"
 #include "rcon/kit/programicon.h"
+#include "rcon/kit/windowsystem.h"
 #include "rcon/settings/settingsstore.h"
 
 #include <QCoreApplication>
@@ -13,9 +12,15 @@
 #include <QPainter>
 #include <QScreen>
 
-FrmSplash::FrmSplash(Program &program)
+#include <utility>
+
+FrmSplash::FrmSplash(const SettingsStore &settings, Platform &platform, QString welcomeSound,
+                     std::function<bool()> beforeFade)
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint)
-    , m_program(program)
+    , m_settings(settings)
+    , m_platform(platform)
+    , m_welcomeSound(std::move(welcomeSound))
+    , m_beforeFade(std::move(beforeFade))
     , m_picture(talvero::splashPicture()) {
     setObjectName(QStringLiteral("FrmSplash"));
     setWindowTitle(QStringLiteral("Talvero"));
@@ -33,8 +38,8 @@ FrmSplash::FrmSplash(Program &program)
 FrmSplash::~FrmSplash() = default;
 
 void FrmSplash::load() {
-    TrayOnStart = m_program.settings().readOption(SettingsStore::SendToTrayOnBoot);
-    m_program.playSound(QStringLiteral("welcome.wav"));
+    TrayOnStart = m_settings.readOption(SettingsStore::SendToTrayOnBoot);
+    m_platform.playSound(m_welcomeSound);
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     show();
@@ -45,7 +50,7 @@ void FrmSplash::load() {
     // Reading the access password loads the Properties dialog (with its settings check, which
     // may end the program) before the password file is unscrambled. With no access password
     // chosen yet the first-run dialog comes up, and the fade, not begun yet, waits for it.
-    if (!m_program.askFirstPasswordIfNone())
+    if (!m_beforeFade())
         return;
     T->setEnabled(true);
 }
@@ -55,8 +60,13 @@ void FrmSplash::paintEvent(QPaintEvent *) {
     painter.drawPixmap(0, 0, m_picture);
 }
 
+void FrmSplash::stop() {
+    m_stopped = true;
+    stopIfEnding();
+}
+
 bool FrmSplash::stopIfEnding() {
-    if (!m_program.isEnding())
+    if (!m_stopped)
         return false;
     T->setEnabled(false);
     T2->setEnabled(false);
@@ -69,12 +79,12 @@ void FrmSplash::T_Timer() {
     if (FadeLevel >= 0) {
         // 251, 247, ... 3; the tick that computes -1 changes nothing.
         FadeLevel = qint16(FadeLevel - 4);
-        Program::SetTranslucency(this, FadeLevel);
+        talvero::WindowSystem::setTranslucency(this, FadeLevel);
         return;
     }
     FadeLevel = 0;
     // Both were made transparent by their own load, so they appear invisible.
-    m_program.showMainWindows();
+    emit mainWindowsDue();
     T2->setEnabled(true);
     T->setEnabled(false);
 }
@@ -82,18 +92,16 @@ void FrmSplash::T_Timer() {
 void FrmSplash::T2_Timer() {
     if (stopIfEnding())
         return;
-    FrmRcon *main = m_program.frmRcon();
     if (FadeLevel <= 255) {
-        if (FadeLevel == 0 && TrayOnStart == 1 && main)
-            main->sendToTray();
+        if (FadeLevel == 0 && TrayOnStart == 1)
+            emit trayDue();
         // 4, 8, ... 252; the tick that computes 256 changes nothing, so both windows stay at 252.
         FadeLevel = qint16(FadeLevel + 4);
-        Program::SetTranslucency(main, FadeLevel);
-        Program::SetTranslucency(m_program.frmLog(), FadeLevel);
+        emit mainWindowsFade(FadeLevel);
         return;
     }
     FadeLevel = 0;
-    Program::SetTranslucency(this, 0);
+    talvero::WindowSystem::setTranslucency(this, 0);
     T2->setEnabled(false);
-    m_program.unload(this);
+    emit finished();
 }

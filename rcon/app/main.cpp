@@ -4,6 +4,7 @@
 #include "rcon/kit/fonts.h"
 #include "rcon/kit/qtplatform.h"
 #include "rcon/kit/windowsystem.h"
+#include "rcon/settings/programfiles.h"
 
 #include <QApplication>
 #include <QDir>
@@ -36,7 +37,7 @@ int main(int argc, char *argv[]) {
     Program program(programDir, talvero::UserFiles::prepare(programDir), optionsFile, platform);
     // Command history, learned names and recent servers: the user's own data folder, the one
     // an installed copy keeps its settings, passwords and log in.
-    program.setUserStateDir(talvero::UserFiles::perUserFolder());
+    program.files().setUserStateDir(talvero::UserFiles::perUserFolder());
     program.setInstanceClaim(&instance);
     program.startWithSplash();
     return QApplication::exec();

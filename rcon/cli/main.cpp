@@ -95,7 +95,7 @@ int main(int argc, char *argv[]) {
         return ExitStatus::Usage;
     }
     // Such a password would only be refused, and each refusal counts toward a ban.
-    if (const QString problem = RconCodec::PasswordProblem(*password.password);
+    if (const QString problem = RconCodec::passwordProblem(*password.password);
         !problem.isEmpty()) {
         complain(problem);
         return ExitStatus::Usage;

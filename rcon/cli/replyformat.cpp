@@ -37,7 +37,7 @@ QJsonObject statusObject(const ServerStatus &status) {
 } // namespace
 
 QString shownText(QStringView rawText) {
-    QString text = RconCodec::DisplayText(rawText);
+    QString text = RconCodec::displayText(rawText);
     while (text.endsWith(QLatin1Char('\n')))
         text.chop(1);
     return text;
@@ -60,7 +60,7 @@ bool isStatusCommand(QStringView command) {
 
 QByteArray jsonOutput(QStringView command, QStringView rawText, QString *statusError) {
     QJsonObject object{
-        {QStringLiteral("command"), RconCodec::DisplayText(command)},
+        {QStringLiteral("command"), RconCodec::displayText(command)},
         {QStringLiteral("reply"), shownText(rawText)},
     };
     if (isStatusCommand(command)) {

@@ -40,13 +40,6 @@ public:
 
     static QString keysHelp();
 
-    QLineEdit *txtFind = nullptr;
-    QLabel *LCount = nullptr;
-    QToolButton *CmdPrevious = nullptr;
-    QToolButton *CmdNext = nullptr;
-    QToolButton *CmdCopyLine = nullptr;
-    QToolButton *CmdCloseFind = nullptr;
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -58,6 +51,12 @@ private:
     void showCurrent();
 
     OutputPane *m_pane;
+    QLineEdit *txtFind = nullptr;
+    QLabel *LCount = nullptr;
+    QToolButton *CmdPrevious = nullptr;
+    QToolButton *CmdNext = nullptr;
+    QToolButton *CmdCopyLine = nullptr;
+    QToolButton *CmdCloseFind = nullptr;
     QList<int> m_matches;
     int m_current = -1;
     // Replies arriving while the bar is open are searched a moment later, together.

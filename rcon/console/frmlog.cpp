@@ -1,12 +1,13 @@
 #include "rcon/console/frmlog.h"
 
-#include "rcon/app/program.h"
 #include "rcon/console/findbar.h"
 #include "rcon/console/logfilewriter.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/kit/fonts.h"
 #include "rcon/kit/framepacer.h"
 #include "rcon/kit/placekeeper.h"
+#include "rcon/kit/windowsystem.h"
+#include "rcon/settings/settingsstore.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -30,10 +31,9 @@ int maxLinesOption(const QString &optionsFile) {
 }
 } // namespace
 
-FrmLog::FrmLog(Program &program)
+FrmLog::FrmLog(const SettingsStore &settings)
     // A tool window: the taskbar shows the program once, by its main window.
-    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint)
-    , m_program(program) {
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("FrmLog"));
     setWindowTitle(QStringLiteral("Talvero - Output"));
     setAccessibleName(QStringLiteral("Talvero output window"));
@@ -60,7 +60,7 @@ FrmLog::FrmLog(Program &program)
     PicText = new QWidget(this);
     PicText->setObjectName(QStringLiteral("PicText"));
     TxtGet = new OutputPane(PicText);
-    TxtGet->setMaxLines(maxLinesOption(m_program.optionsFile()));
+    TxtGet->setMaxLines(maxLinesOption(settings.optionsFile()));
 
     auto *paneLayout = new QVBoxLayout(PicText);
     paneLayout->setContentsMargins(0, 0, 0, 0);
@@ -97,7 +97,7 @@ FrmLog::FrmLog(Program &program)
     TxtGet->setWhatsThis(FindBar::keysHelp());
     setWhatsThis(FindBar::keysHelp());
     // Whatever the pane holds after it was emptied is new to the log.
-    connect(TxtGet, &OutputPane::emptied, this, [this] { m_program.ConsoleLog().paneEmptied(); });
+    connect(TxtGet, &OutputPane::emptied, this, &FrmLog::emptied);
 
     Label->installEventFilter(this);
     LHost->installEventFilter(this);
@@ -107,7 +107,7 @@ FrmLog::FrmLog(Program &program)
             PicText->setEnabled(true);
     });
 
-    Program::SetTranslucency(this, 0);
+    talvero::WindowSystem::setTranslucency(this, 0);
 }
 
 FrmLog::~FrmLog() = default;
@@ -133,7 +133,7 @@ void FrmLog::paintEvent(QPaintEvent *) {
 }
 
 void FrmLog::beginDrag(const QPoint &globalPos) {
-    if (Program::BeginWindowDrag(this))
+    if (talvero::WindowSystem::beginWindowDrag(this))
         return;
     // The window system cannot move the window for us: follow the pointer ourselves.
     m_dragging = true;
@@ -177,7 +177,7 @@ bool FrmLog::eventFilter(QObject *watched, QEvent *event) {
 
 void FrmLog::paneMousePressed(Qt::MouseButtons buttons, const QPoint &globalPos) {
     if (buttons & Qt::RightButton)
-        m_program.showConsoleMenu(globalPos);
+        emit menuRequested(globalPos);
 }
 
 void FrmLog::appendOutput(const QString &text) {

@@ -1,46 +1,48 @@
 #pragma once
 
+#include "rcon/console/consoleoutput.h"
+
 #include <QPoint>
 #include <QWidget>
 
 class FindBar;
 class OutputPane;
-class Program;
 class QLabel;
 class QSizeGrip;
+class SettingsStore;
 
 // The borderless output window beside the main window: the title, the connection status
 // `LHost` and the output pane `TxtGet`. It has no title bar, so the user moves it by dragging
-// its background or its labels; a right click in the pane opens the main window's menus.
-class FrmLog final : public QWidget {
+// its background or its labels; a right click in the pane asks for the main window's menus.
+class FrmLog final : public QWidget, public ConsoleOutput {
     Q_OBJECT
 public:
-    explicit FrmLog(Program &program);
+    // settings: where the pane's line limit is kept.
+    explicit FrmLog(const SettingsStore &settings);
     ~FrmLog() override;
 
     // What the main window does with the output.
     // Appends text to the pane, in white.
-    void appendOutput(const QString &text);
+    void appendOutput(const QString &text) override;
     // Empties the pane.
-    void clearOutput();
+    void clearOutput() override;
     // The connection's status beside the title.
-    void setStatus(const QString &text);
+    void setStatus(const QString &text) override;
     // Replies read in one turn of the event loop go into the pane together, at the end.
-    void beginBurst();
-    void endBurst();
+    void beginBurst() override;
+    void endBurst() override;
     // What the pane was given since this was last called or the pane was emptied (for the log).
-    QString takeUnlogged();
-
-    QLabel *Label = nullptr;
-    QLabel *LHost = nullptr;
-    QWidget *PicText = nullptr;
-    OutputPane *TxtGet = nullptr;
-    QSizeGrip *Grip = nullptr;
+    QString takeUnlogged() override;
+    QWidget *outputWindow() override { return this; }
 
     static constexpr QSize DesignedSize{468, 270};
     static constexpr int SizeStep = 16; // pixels per key press when resizing from the keyboard
-    // Finding and copying in the pane (Ctrl+F, Ctrl+C, Ctrl+Shift+C, Ctrl+L).
-    FindBar *findBar = nullptr;
+
+Q_SIGNALS:
+    // A right click or the menu key in the pane: the main window's menus are wanted there.
+    void menuRequested(const QPoint &globalPos);
+    // The pane was emptied (by the user, or by a disconnect).
+    void emptied();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -55,7 +57,13 @@ private:
     void beginDrag(const QPoint &globalPos);
     void paneMousePressed(Qt::MouseButtons buttons, const QPoint &globalPos);
 
-    Program &m_program;
+    QLabel *Label = nullptr;
+    QLabel *LHost = nullptr;
+    QWidget *PicText = nullptr;
+    OutputPane *TxtGet = nullptr;
+    QSizeGrip *Grip = nullptr;
+    // Finding and copying in the pane (Ctrl+F, Ctrl+C, Ctrl+Shift+C, Ctrl+L).
+    FindBar *findBar = nullptr;
     // Where a drag that the window system does not carry out itself started.
     bool m_dragging = false;
     QPoint m_dragOffset;

@@ -11,7 +11,7 @@ bool isBreak(QChar c) {
 
 } // namespace
 
-bool LogFileWriter::OpenLog(const QString &path) {
+bool LogFileWriter::open(const QString &path) {
     m_file.close();
     if (path != m_path) {
         m_path = path;
@@ -25,7 +25,7 @@ bool LogFileWriter::OpenLog(const QString &path) {
                        QFile::ReadOwner | QFile::WriteOwner);
 }
 
-bool LogFileWriter::WriteLog(const QString &text) {
+bool LogFileWriter::write(const QString &text) {
     if (!m_file.isOpen())
         return false;
 

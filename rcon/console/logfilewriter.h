@@ -16,8 +16,8 @@
 // get after its newest reply is written ahead and not written again.
 class LogFileWriter final {
 public:
-    bool OpenLog(const QString &path);
-    bool WriteLog(const QString &text);
+    bool open(const QString &path);
+    bool write(const QString &text);
 
     // The file last opened, and why the last open or write failed, in the system's words.
     const QString &path() const { return m_path; }

@@ -1,6 +1,6 @@
 #include "rcon/passwords/frmfirst.h"
 
-#include "rcon/app/program.h"
+#include "rcon/kit/buttonfactory.h"
 #include "rcon/kit/fonts.h"
 #include "rcon/kit/programicon.h"
 #include "rcon/passwords/passwordfile.h"
@@ -13,9 +13,11 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-FrmFirst::FrmFirst(Program &program)
+#include <utility>
+
+FrmFirst::FrmFirst(PasswordFile passwords, const ButtonFactory &buttons)
     : QDialog(nullptr)
-    , m_program(program) {
+    , m_passwords(std::move(passwords)) {
     setObjectName(QStringLiteral("FrmFirst"));
     setWindowTitle(QStringLiteral("Choose a Password"));
     setWindowIcon(talvero::programIcon());
@@ -34,16 +36,16 @@ FrmFirst::FrmFirst(Program &program)
     TxtPass->setAccessibleName(QStringLiteral("Password Manager password"));
     TxtPass->setAccessibleDescription(Label->text());
     Label->setBuddy(TxtPass);
-    CmdOk = m_program.newButton(this, QStringLiteral("CmdOk"), QStringLiteral("Continue"));
+    CmdOk = buttons.create(this, QStringLiteral("CmdOk"), QStringLiteral("Continue"));
     CmdOk->setEnabled(false);
 
-    auto *buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(CmdOk);
+    auto *buttonRow = new QHBoxLayout;
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(CmdOk);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Label);
     layout->addWidget(TxtPass);
-    layout->addLayout(buttons);
+    layout->addLayout(buttonRow);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     setTabOrder(TxtPass, CmdOk);
 
@@ -59,25 +61,12 @@ FrmFirst::FrmFirst(Program &program)
 FrmFirst::~FrmFirst() = default;
 
 void FrmFirst::load() {
-    m_program.passwordFile().WriteNewINI();
+    m_passwords.WriteNewINI();
     CmdOk->ButtonStyle(2);
 }
 
 bool FrmFirst::noPasswordChosen(const QString &accessPassword) {
     return accessPassword.isEmpty() || accessPassword == IniAccess::NotFound;
-}
-
-bool FrmFirst::choosePassword(Program &program) {
-    FrmFirst *dialog = program.frmFirst();
-    if (!dialog)
-        return false;
-    const bool chosen = dialog->exec() == QDialog::Accepted;
-    program.unload(dialog);
-    if (program.isEnding())
-        return false;
-    if (!chosen)
-        program.ExitProgram();
-    return chosen;
 }
 
 void FrmFirst::keyPressEvent(QKeyEvent *event) {
@@ -92,6 +81,6 @@ void FrmFirst::keyPressEvent(QKeyEvent *event) {
 void FrmFirst::cmdOkClicked() {
     if (TxtPass->text().isEmpty())
         return;
-    m_program.passwordFile().write(PasswordFile::userpass, TxtPass->text());
+    m_passwords.setAccessPassword(TxtPass->text());
     accept();
 }

@@ -1,11 +1,9 @@
 #include "rcon/passwords/frmpass.h"
 
-#include "rcon/app/program.h"
+#include "rcon/kit/buttonfactory.h"
 #include "rcon/kit/fonts.h"
 #include "rcon/kit/programicon.h"
 #include "rcon/passwords/passwordfile.h"
-#include "rcon/protocol/rconsession.h"
-#include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/xpbutton/xpbutton.h"
 
@@ -16,6 +14,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 QLabel *wrappedLabel(const QString &text, QWidget *parent, QWidget *buddy = nullptr) {
@@ -38,22 +38,22 @@ QComboBox *passwordList(const QString &name, const QString &accessibleName, QWid
 }
 } // namespace
 
-FrmPass::FrmPass(Program &program, QWidget *owner)
+FrmPass::FrmPass(PasswordFile passwords, const ButtonFactory &buttons, QWidget *owner)
     : QDialog(owner)
-    , m_program(program) {
+    , m_passwords(std::move(passwords)) {
     setObjectName(QStringLiteral("FrmPass"));
     setWindowTitle(QStringLiteral("Rcon Password Manager"));
     setWindowIcon(talvero::programIcon());
     setFont(talvero::tahoma(8.25));
     setModal(true);
-    buildControls();
+    buildControls(buttons);
 }
 
 FrmPass::~FrmPass() = default;
 
-void FrmPass::buildControls() {
-    auto makeButton = [this](const QString &name, const QString &caption) {
-        return m_program.newButton(this, name, caption);
+void FrmPass::buildControls(const ButtonFactory &buttons) {
+    auto makeButton = [this, &buttons](const QString &name, const QString &caption) {
+        return buttons.create(this, name, caption);
     };
 
     Frame1 = new QGroupBox(QStringLiteral("Password Startup Selector"), this);
@@ -144,30 +144,17 @@ void FrmPass::load() {
         button->ButtonStyle(2);
 }
 
-void FrmPass::showManager(Program &program) {
-    FrmPass *manager = program.frmPass();
-    if (!manager)
-        return;
-    manager->exec();
-    const bool toProperties = manager->m_toProperties;
-    program.unload(manager);
-    if (!toProperties || program.isEnding())
-        return;
-    if (FrmSetRcon *properties = program.frmSetRcon())
-        properties->exec();
-}
-
 void FrmPass::LoadPasswords() {
     CPass->clear();
     CUse->clear();
     TPass->clear();
-    QStringList values(PasswordFile::pass.size(), QString(IniAccess::NotFound));
+    QStringList values(PasswordFile::SlotCount, QString(IniAccess::NotFound));
     QString current = IniAccess::NotFound;
-    const PasswordFile file = m_program.passwordFile();
+    const PasswordFile &file = m_passwords;
     file.access([&] {
         for (qsizetype i = 0; i < values.size(); ++i)
-            values[i] = file.read(PasswordFile::pass[i]);
-        current = file.read(PasswordFile::usethis);
+            values[i] = file.slot(int(i));
+        current = file.startupChoice();
     });
     m_slots = values;
     lPass->setText(current);
@@ -179,28 +166,32 @@ void FrmPass::LoadPasswords() {
 
 void FrmPass::applyStartupChoice() {
     const QString choice = CUse->currentText();
-    const PasswordFile file = m_program.passwordFile();
-    file.access([&] {
-        file.write(PasswordFile::UseThis, choice);
-        lPass->setText(file.read(PasswordFile::usethis));
-        // As stored: a choice of "No Password" is turned into an empty box only at start-up.
-        m_program.mainSession().setPassword(file.read(PasswordFile::usethis));
+    const PasswordFile &file = m_passwords;
+    QString stored;
+    const bool done = file.access([&] {
+        file.setStartupChoice(choice);
+        stored = file.startupChoice();
     });
+    if (!done)
+        return;
+    lPass->setText(stored);
+    // As stored: a choice of "No Password" is turned into an empty box only at start-up.
+    emit startupChoiceApplied(stored);
 }
 
 void FrmPass::applyToSlot() {
     const qsizetype slot = m_slots.indexOf(CPass->currentText());
     if (slot < 0)
         return;
-    m_program.passwordFile().write(PasswordFile::pass[slot], TPass->text());
+    m_passwords.setSlot(int(slot), TPass->text());
     LoadPasswords();
 }
 
 void FrmPass::clearAll() {
-    const PasswordFile file = m_program.passwordFile();
+    const PasswordFile &file = m_passwords;
     file.access([&] {
-        for (const QLatin1String key : PasswordFile::pass)
-            file.write(key, QString(PasswordFile::NoPassword));
+        for (int slot = 0; slot < PasswordFile::SlotCount; ++slot)
+            file.setSlot(slot, QString(PasswordFile::NoPassword));
     });
     LoadPasswords();
 }

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "rcon/passwords/passwordfile.h"
+
 #include <QDialog>
 #include <QStringList>
 
-class Program;
+class ButtonFactory;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -17,18 +19,31 @@ class XpButton;
 class FrmPass final : public QDialog {
     Q_OBJECT
 public:
-    FrmPass(Program &program, QWidget *owner);
+    FrmPass(PasswordFile passwords, const ButtonFactory &buttons, QWidget *owner);
     ~FrmPass() override;
 
     // The open steps: the lists filled, the buttons styled.
     void load();
-    // Shows the Password Manager modally over the main window; when it was left through
-    // Properties, the Properties dialog follows, modally.
-    static void showManager(Program &program);
 
     // Fills both lists and the current start-up choice from the file; empties the new value.
     void LoadPasswords();
 
+    // The five slot values as last read, slot 1 first.
+    const QStringList &slotValues() const { return m_slots; }
+    // The dialog was left through Properties: the Properties dialog is to follow.
+    bool leftForProperties() const { return m_toProperties; }
+
+Q_SIGNALS:
+    // The start-up choice was applied: the main connection's password is now this (as stored).
+    void startupChoiceApplied(const QString &password);
+
+private:
+    void buildControls(const ButtonFactory &buttons);
+    void applyStartupChoice();
+    void applyToSlot();
+    void clearAll();
+
+    PasswordFile m_passwords;
     QGroupBox *Frame1 = nullptr; // "Password Startup Selector"
     QComboBox *CUse = nullptr;
     XpButton *CmdApply = nullptr;
@@ -41,17 +56,6 @@ public:
     XpButton *CmdClose = nullptr;
     XpButton *CmdProp = nullptr;
     XpButton *CmdHelp = nullptr;
-
-    // The five slot values as last read, slot 1 first.
-    const QStringList &slotValues() const { return m_slots; }
-
-private:
-    void buildControls();
-    void applyStartupChoice();
-    void applyToSlot();
-    void clearAll();
-
-    Program &m_program;
     QStringList m_slots;
     bool m_toProperties = false;
 };

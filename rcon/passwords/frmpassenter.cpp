@@ -1,9 +1,8 @@
 #include "rcon/passwords/frmpassenter.h"
 
-#include "rcon/app/program.h"
+#include "rcon/kit/buttonfactory.h"
 #include "rcon/kit/fonts.h"
 #include "rcon/kit/programicon.h"
-#include "rcon/passwords/frmpass.h"
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/settings/settingsstore.h"
 #include "rcon/xpbutton/xpbutton.h"
@@ -14,9 +13,13 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-FrmPassEnter::FrmPassEnter(Program &program, QWidget *owner)
+#include <utility>
+
+FrmPassEnter::FrmPassEnter(PasswordFile passwords, const SettingsStore &settings,
+                           const ButtonFactory &buttons, QWidget *owner)
     : QDialog(owner)
-    , m_program(program) {
+    , m_passwords(std::move(passwords))
+    , m_settings(settings) {
     setObjectName(QStringLiteral("FrmPassEnter"));
     setWindowTitle(QStringLiteral("Password Protected"));
     setWindowIcon(talvero::programIcon());
@@ -39,7 +42,7 @@ FrmPassEnter::FrmPassEnter(Program &program, QWidget *owner)
     chkLoadTipsAtStartup =
         new QCheckBox(QStringLiteral("Do not ask for this password again?"), this);
     chkLoadTipsAtStartup->setObjectName(QStringLiteral("chkLoadTipsAtStartup"));
-    CmdClose = m_program.newButton(this, QStringLiteral("CmdClose"), QStringLiteral("Close"));
+    CmdClose = buttons.create(this, QStringLiteral("CmdClose"), QStringLiteral("Close"));
 
     auto *bottom = new QHBoxLayout;
     bottom->addWidget(chkLoadTipsAtStartup, 1);
@@ -61,26 +64,17 @@ FrmPassEnter::~FrmPassEnter() = default;
 
 void FrmPassEnter::load() {
     CmdClose->ButtonStyle(2);
-    m_accessPassword = m_program.passwordFile().read(PasswordFile::userpass);
+    m_accessPassword = m_passwords.accessPassword();
 }
 
 void FrmPassEnter::txtPassChanged(const QString &text) {
     // The whole text, exactly: a text that only begins with the password is no match.
     if (text != m_accessPassword)
         return;
-    m_program.settings().saveOption(SettingsStore::ShowPassDlg, chkLoadTipsAtStartup->isChecked());
+    m_settings.saveOption(SettingsStore::ShowPassDlg, chkLoadTipsAtStartup->isChecked());
     accept();
 }
 
-void FrmPassEnter::openPasswordManager(Program &program) {
-    if (program.settings().readOption(SettingsStore::ShowPassDlg) != 1) {
-        FrmPassEnter *prompt = program.frmPassEnter();
-        if (!prompt)
-            return;
-        const bool passed = prompt->exec() == QDialog::Accepted;
-        program.unload(prompt);
-        if (!passed || program.isEnding())
-            return;
-    }
-    FrmPass::showManager(program);
+bool FrmPassEnter::isWanted(const SettingsStore &settings) {
+    return settings.readOption(SettingsStore::ShowPassDlg) != 1;
 }

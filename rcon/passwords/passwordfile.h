@@ -17,8 +17,9 @@ class PasswordFile final {
 public:
     static constexpr QLatin1String FileName{"password"};
 
-    // Section and keys as every access after the first fill spells them. The INI control
-    // matches names without regard to case, so the other spellings below name the same entries.
+    // Section and keys as every access after the first fill spells them, for reading the file
+    // as stored. The INI control matches names without regard to case, so the other spellings
+    // below name the same entries; the accessors further down hide which one each uses.
     static constexpr QLatin1String Section{"password"};
     static constexpr QLatin1String userpass{"userpass"};
     static constexpr std::array<QLatin1String, 5> pass{
@@ -41,6 +42,21 @@ public:
     PasswordFile(QString path, IniAccess ini);
 
     const QString &path() const { return m_path; }
+
+    // The entries by what they are; each is one access of its own, or part of the access
+    // running. A value that is absent reads "[NOT FOUND]".
+    static constexpr int SlotCount = 5;
+    // The access password that guards the Password Manager.
+    QString accessPassword() const { return read(userpass); }
+    void setAccessPassword(const QString &password) const { write(userpass, password); }
+    // A server-password slot, 0 to SlotCount - 1.
+    QString slot(int index) const { return read(pass.at(std::size_t(index))); }
+    void setSlot(int index, const QString &password) const {
+        write(pass.at(std::size_t(index)), password);
+    }
+    // The start-up choice: the password the main window's password field gets at start-up.
+    QString startupChoice() const { return read(usethis); }
+    void setStartupChoice(const QString &password) const { write(UseThis, password); }
 
     // One entry of the section "password"; "[NOT FOUND]" when it is absent or the file cannot
     // be read.

@@ -1,6 +1,7 @@
 #include "rcon/players/frmplayers.h"
 
-#include "rcon/app/program.h"
+#include "rcon/console/mainconnection.h"
+#include "rcon/kit/buttonfactory.h"
 #include "rcon/kit/fonts.h"
 #include "rcon/kit/placekeeper.h"
 #include "rcon/kit/platform.h"
@@ -10,6 +11,7 @@
 #include "rcon/players/playertablemodel.h"
 #include "rcon/protocol/playercommands.h"
 #include "rcon/protocol/statusparser.h"
+#include "rcon/settings/settingsstore.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QAction>
@@ -64,10 +66,13 @@ QString aboutPlayer(const QString &question, const PlayerRow &player) {
 
 } // namespace
 
-FrmPlayers::FrmPlayers(Program &program)
+FrmPlayers::FrmPlayers(MainConnection &connection, const SettingsStore &settings,
+                       Platform &platform, const ButtonFactory &buttons)
     : QWidget(nullptr)
-    , m_program(program)
-    , m_session(new RconRequests([this] { return m_program.mainEndpoint(); }, this))
+    , m_connection(connection)
+    , m_settings(settings)
+    , m_platform(platform)
+    , m_session(new RconRequests([this] { return m_connection.endpoint(); }, this))
     , m_model(new PlayerTableModel(this))
     , m_sorted(new QSortFilterProxyModel(this)) {
     setObjectName(QStringLiteral("frmPlayers"));
@@ -81,14 +86,14 @@ FrmPlayers::FrmPlayers(Program &program)
     m_sorted->setSortRole(PlayerTableModel::SortRole);
     m_sorted->setSortCaseSensitivity(Qt::CaseInsensitive);
 
-    buildWidgets();
+    buildWidgets(buttons);
     buildActions();
 
     m_refreshTimer.setInterval(RefreshIntervalMs);
     connect(&m_refreshTimer, &QTimer::timeout, this, &FrmPlayers::requestStatus);
     connect(m_session, &RconRequests::answered, this, &FrmPlayers::onAnswered);
     connect(m_session, &RconRequests::failed, this, &FrmPlayers::onFailed);
-    const RconSession &main = m_program.mainSession();
+    const RconSession &main = m_connection.session();
     connect(&main, &RconSession::openChanged, this, [this](bool open) {
         if (!open)
             mainDisconnected();
@@ -99,7 +104,7 @@ FrmPlayers::FrmPlayers(Program &program)
             refresh();
     });
 
-    QSettings options(m_program.optionsFile(), QSettings::IniFormat);
+    QSettings options(m_settings.optionsFile(), QSettings::IniFormat);
     options.beginGroup(OptionsGroup);
     if (!restoreGeometry(options.value(GeometryKey).toByteArray()))
         resize(780, 460);
@@ -113,7 +118,7 @@ FrmPlayers::~FrmPlayers() {
     m_session->stop();
 }
 
-void FrmPlayers::buildWidgets() {
+void FrmPlayers::buildWidgets(const ButtonFactory &buttons) {
     auto label = [this](const QString &name) {
         auto *item = new QLabel(this);
         item->setObjectName(name);
@@ -162,8 +167,8 @@ void FrmPlayers::buildWidgets() {
     CboMap->setAccessibleName(QStringLiteral("Map"));
     CboMap->setMinimumContentsLength(16);
 
-    auto button = [this](const QString &name, const QString &caption) {
-        XpButton *item = m_program.newButton(this, name, caption);
+    auto button = [this, &buttons](const QString &name, const QString &caption) {
+        XpButton *item = buttons.create(this, name, caption);
         item->ButtonStyle(2);
         return item;
     };
@@ -290,7 +295,7 @@ void FrmPlayers::open() {
 }
 
 void FrmPlayers::refresh() {
-    if (!m_program.isConnected()) {
+    if (!m_connection.isConnected()) {
         showMessage(QStringLiteral("Not connected."), Message::Problem);
         return;
     }
@@ -309,7 +314,7 @@ void FrmPlayers::mainDisconnected() {
 }
 
 void FrmPlayers::requestStatus() {
-    if (!m_program.isConnected() || m_session->isPending(StatusCommand))
+    if (!m_connection.isConnected() || m_session->isPending(StatusCommand))
         return;
     m_session->send(StatusCommand, RconRequests::Ending::StatusEnd);
 }
@@ -405,7 +410,7 @@ void FrmPlayers::showMessage(const QString &text, Message kind) {
 
 void FrmPlayers::updateActions() {
     const PlayerRow *player = selectedPlayer();
-    const bool live = m_program.isConnected();
+    const bool live = m_connection.isConnected();
     const bool hasAddress = player && PlayerCommands::ipOf(player->address).has_value();
     // A bot has no id of its own to ban.
     const bool bannable = player && player->uniqueId != QLatin1String("BOT");
@@ -426,13 +431,12 @@ void FrmPlayers::updateActions() {
 }
 
 bool FrmPlayers::confirm(const QString &question) {
-    return m_program.platform().messageBox(this, Platform::Icon::Information,
-                                           Platform::Buttons::YesNo,
-                                           question) == Platform::Answer::Yes;
+    return m_platform.messageBox(this, Platform::Icon::Information, Platform::Buttons::YesNo,
+                                 question) == Platform::Answer::Yes;
 }
 
 void FrmPlayers::runAction(const QStringList &commands) {
-    if (!m_program.isConnected()) {
+    if (!m_connection.isConnected()) {
         showMessage(QStringLiteral("Not connected."), Message::Problem);
         return;
     }
@@ -444,7 +448,7 @@ void FrmPlayers::runAction(const QStringList &commands) {
 
 void FrmPlayers::kickSelected() {
     const PlayerRow *player = selectedPlayer();
-    if (!player || !m_program.isConnected())
+    if (!player || !m_connection.isConnected())
         return;
     const std::optional<QString> command = PlayerCommands::kick(player->userId);
     if (!command || !confirm(aboutPlayer(QStringLiteral("Kick this player?"), *player)))
@@ -454,7 +458,7 @@ void FrmPlayers::kickSelected() {
 
 void FrmPlayers::banSelected(int minutes) {
     const PlayerRow *player = selectedPlayer();
-    if (!player || !m_program.isConnected())
+    if (!player || !m_connection.isConnected())
         return;
     const std::optional<QString> command = PlayerCommands::banId(minutes, player->userId);
     const QString question =
@@ -469,7 +473,7 @@ void FrmPlayers::banSelected(int minutes) {
 
 void FrmPlayers::banAddressSelected(int minutes) {
     const PlayerRow *player = selectedPlayer();
-    if (!player || !m_program.isConnected())
+    if (!player || !m_connection.isConnected())
         return;
     const std::optional<QString> command = PlayerCommands::addIp(minutes, player->address);
     if (!command)
@@ -487,7 +491,7 @@ void FrmPlayers::banAddressSelected(int minutes) {
 void FrmPlayers::changeMap() {
     const QString map = CboMap->currentText();
     const std::optional<QString> command = PlayerCommands::changeLevel(map);
-    if (!command || !m_program.isConnected())
+    if (!command || !m_connection.isConnected())
         return;
     if (!confirm(QStringLiteral("Change the map to %1?").arg(map)))
         return;
@@ -505,7 +509,7 @@ void FrmPlayers::popUnder(QMenu *menu, QWidget *button) {
 }
 
 void FrmPlayers::saveGeometryToOptions() const {
-    QSettings options(m_program.optionsFile(), QSettings::IniFormat);
+    QSettings options(m_settings.optionsFile(), QSettings::IniFormat);
     options.beginGroup(OptionsGroup);
     options.setValue(GeometryKey, saveGeometry());
     options.endGroup();

@@ -7,7 +7,10 @@
 #include <QWidget>
 
 class PlayerTableModel;
-class Program;
+class ButtonFactory;
+class MainConnection;
+class Platform;
+class SettingsStore;
 class QAction;
 class QComboBox;
 class QLabel;
@@ -30,7 +33,10 @@ public:
     // Ban lengths offered, in minutes; 0 bans for ever.
     static constexpr int BanMinutes[] = {5, 60, 1440, 0};
 
-    explicit FrmPlayers(Program &program);
+    // connection: the main connection, whose server, port and password the window's own requests
+    // use and whose end stops them.
+    FrmPlayers(MainConnection &connection, const SettingsStore &settings, Platform &platform,
+               const ButtonFactory &buttons);
     ~FrmPlayers() override;
 
     // Shows the window and, while the main window is connected, refreshes it.
@@ -50,6 +56,10 @@ public:
     bool selectUser(int userId);
     RconRequests *session() const { return m_session; }
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
     QLabel *LblHost = nullptr;
     QLabel *LblMap = nullptr;
     QLabel *LblPlayers = nullptr;
@@ -72,13 +82,9 @@ public:
     QList<QAction *> ActBan;        // in the order of BanMinutes
     QList<QAction *> ActBanAddress; // in the order of BanMinutes
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
-private:
     enum class Message { Refresh, Action, Problem };
 
-    void buildWidgets();
+    void buildWidgets(const ButtonFactory &buttons);
     void buildActions();
     void requestStatus();
     void requestMaps();
@@ -96,7 +102,9 @@ private:
     void popUnder(QMenu *menu, QWidget *button);
     void saveGeometryToOptions() const;
 
-    Program &m_program;
+    MainConnection &m_connection;
+    const SettingsStore &m_settings;
+    Platform &m_platform;
     RconRequests *m_session;
     PlayerTableModel *m_model;
     QSortFilterProxyModel *m_sorted;

@@ -293,7 +293,7 @@ std::optional<QList<Rule>> readRules(QByteArrayView answer) {
 }
 
 QString rowText(QByteArrayView bytes) {
-    const QString decoded = RconCodec::DisplayText(QString::fromLatin1(bytes));
+    const QString decoded = RconCodec::displayText(QString::fromLatin1(bytes));
     QString text;
     text.reserve(decoded.size());
     for (qsizetype i = 0; i < decoded.size(); ++i) {

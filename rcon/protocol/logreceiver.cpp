@@ -1,6 +1,7 @@
 #include "rcon/protocol/logreceiver.h"
 
 #include <QElapsedTimer>
+#include <QHostInfo>
 #include <QPointer>
 #include <QUdpSocket>
 
@@ -31,7 +32,42 @@ LogReceiver::LogReceiver(QObject *parent)
 }
 
 LogReceiver::~LogReceiver() {
+    stopFindingServer();
     m_udp->disconnect(this);
+}
+
+bool LogReceiver::findServer(const QString &host) {
+    stopFindingServer();
+    QHostAddress literal;
+    if (literal.setAddress(host)) {
+        m_server = literal;
+        return true;
+    }
+    m_lookupId = QHostInfo::lookupHost(host, this, &LogReceiver::onLookedUp);
+    return false;
+}
+
+void LogReceiver::stopFindingServer() {
+    if (m_lookupId == -1)
+        return;
+    QHostInfo::abortHostLookup(m_lookupId);
+    m_lookupId = -1;
+}
+
+void LogReceiver::onLookedUp(const QHostInfo &info) {
+    if (info.lookupId() != m_lookupId)
+        return;
+    m_lookupId = -1;
+    const QList<QHostAddress> addresses = info.addresses();
+    for (const QHostAddress &address : addresses) {
+        // A server sends its log to IPv4 addresses only.
+        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+            m_server = address;
+            emit serverFound(address);
+            return;
+        }
+    }
+    emit serverNotFound(info.errorString());
 }
 
 bool LogReceiver::bind(quint16 port) {

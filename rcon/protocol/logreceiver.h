@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTimer>
 
+class QHostInfo;
 class QUdpSocket;
 
 // The UDP socket a server's log stream is sent to (logaddress_add). It hears only the server:
@@ -38,6 +39,11 @@ public:
     // The server whose log is heard; nothing is heard before it is set.
     void setServerAddress(const QHostAddress &address) { m_server = address; }
     const QHostAddress &serverAddress() const { return m_server; }
+    // The server by its host as typed: an address is taken at once (true); a name is looked up
+    // for its IPv4 address in the background (false), and serverFound or serverNotFound
+    // follows. A new call, or stopFindingServer, drops a lookup still running.
+    bool findServer(const QString &host);
+    void stopFindingServer();
 
     // Datagrams dropped because they came from elsewhere or were no log line.
     qint64 ignoredCount() const { return m_ignored; }
@@ -50,9 +56,13 @@ Q_SIGNALS:
     // The lines read in one slice, oldest first.
     void linesReceived(const QList<ServerLogLine> &lines);
     void ignoredCountChanged(qint64 count);
+    // The lookup of findServer is over: the server is heard at this address from now on.
+    void serverFound(const QHostAddress &address);
+    void serverNotFound(const QString &reason);
 
 private:
     void onReadyRead();
+    void onLookedUp(const QHostInfo &info);
 
     QUdpSocket *m_udp;
     QTimer m_readMore;
@@ -60,4 +70,5 @@ private:
     QHostAddress m_server;
     bool m_bound = false;
     qint64 m_ignored = 0;
+    int m_lookupId = -1;
 };

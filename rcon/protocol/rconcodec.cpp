@@ -38,39 +38,39 @@ QString passwordField(const QString &password) {
 }
 
 bool isChallengeReply(const QString &datagram) {
-    return datagram.startsWith(Mark() + QLatin1String("challenge"));
+    return datagram.startsWith(mark() + QLatin1String("challenge"));
 }
 
 } // namespace
 
-QString Mark() {
+QString mark() {
     return QString(4, QChar(0xFF));
 }
 
-QString BuildChallengeRequest() {
-    return Mark() + QLatin1String("challenge rcon");
+QString challengeRequest() {
+    return mark() + QLatin1String("challenge rcon");
 }
 
-QString BuildCommandDatagram(const QString &challengeText, const QString &password,
-                             const QString &command) {
-    return Mark() + QLatin1String("rcon ") + challengeText + QLatin1Char(' ') +
+QString commandDatagram(const QString &challengeText, const QString &password,
+                        const QString &command) {
+    return mark() + QLatin1String("rcon ") + challengeText + QLatin1Char(' ') +
            passwordField(password) + QLatin1Char(' ') + command;
 }
 
-QString BuildAdminDatagram(const QString &challengeText, const QString &password,
-                           const QString &adminText) {
-    return BuildCommandDatagram(challengeText, password,
-                                QLatin1String("admin_command admin_") + adminText);
+QString adminDatagram(const QString &challengeText, const QString &password,
+                      const QString &adminText) {
+    return commandDatagram(challengeText, password,
+                           QLatin1String("admin_command admin_") + adminText);
 }
 
-QString BuildBroadcastDatagram(const QString &challengeText, const QString &password) {
+QString broadcastDatagram(const QString &challengeText, const QString &password) {
     const QString command = QLatin1String("admin_command admin_tsay yellow \"") +
                             QLatin1String(talvero::ProductName) + QLatin1String(" - ") +
                             QLatin1String(talvero::WebsiteAddress) + QLatin1Char('"');
-    return BuildCommandDatagram(challengeText, password, command);
+    return commandDatagram(challengeText, password, command);
 }
 
-QString PasswordProblem(const QString &password) {
+QString passwordProblem(const QString &password) {
     const qsizetype quotes = password.count(QLatin1Char('"'));
     bool readable = true;
     if (quotes > 0 && isWrapped(password)) {
@@ -86,7 +86,7 @@ QString PasswordProblem(const QString &password) {
                           "read it: no game server could accept this password. Nothing was sent.");
 }
 
-bool ParseChallengeReply(const QString &datagram, QString &challengeText) {
+bool parseChallengeReply(const QString &datagram, QString &challengeText) {
     if (!isChallengeReply(datagram))
         return false;
     const QStringList tokens = datagram.split(QLatin1Char(' '));
@@ -96,7 +96,7 @@ bool ParseChallengeReply(const QString &datagram, QString &challengeText) {
     return true;
 }
 
-ReplyKind ClassifyReply(const QString &datagram) {
+ReplyKind classifyReply(const QString &datagram) {
     if (isChallengeReply(datagram))
         return ReplyKind::ConnectConfirmation;
     if (datagram.size() == 7)
@@ -104,15 +104,15 @@ ReplyKind ClassifyReply(const QString &datagram) {
     // The notice is 45 bytes: MARK, type letter, the sentence, LF, NUL. Console output of the
     // same length must not end the connection, so the sentence itself is checked.
     static const QLatin1String banSentence("You have been banned from this server.");
-    if (datagram.size() == 45 && datagram.startsWith(Mark()) &&
+    if (datagram.size() == 45 && datagram.startsWith(mark()) &&
         QStringView(datagram).mid(5).startsWith(banSentence))
         return ReplyKind::BanNotice;
     return ReplyKind::Ordinary;
 }
 
-bool IsPasswordRefusal(const QString &datagram) {
+bool isPasswordRefusal(const QString &datagram) {
     static const QLatin1String refusal("Bad rcon_password.");
-    if (!datagram.startsWith(Mark()) || datagram.size() < 5)
+    if (!datagram.startsWith(mark()) || datagram.size() < 5)
         return false;
     QStringView rest = QStringView(datagram).mid(5);
     if (!rest.startsWith(refusal))
@@ -129,7 +129,7 @@ bool IsPasswordRefusal(const QString &datagram) {
     return true;
 }
 
-QString DisplayText(QStringView latin1Text) {
+QString displayText(QStringView latin1Text) {
     bool plain = true;
     for (const QChar c : latin1Text) {
         if (c.unicode() >= 0x80) {
@@ -144,9 +144,9 @@ QString DisplayText(QStringView latin1Text) {
     return utf8.hasError() ? latin1Text.toString() : decoded;
 }
 
-QString CleanReply(const QString &datagram) {
+QString cleanReply(const QString &datagram) {
     QString text = datagram;
-    text.remove(Mark());
+    text.remove(mark());
     if (text.size() <= 1)
         return {};
     text.remove(0, 1);

@@ -29,6 +29,15 @@ void RconRequests::send(const QString &command, Ending ending) {
         QMetaObject::invokeMethod(this, &RconRequests::next, Qt::QueuedConnection);
 }
 
+bool RconRequests::sendNow(const QString &command) {
+    RconSession &session = *m_session;
+    if (session.challenge().isEmpty())
+        return false;
+    if (!session.isOpen() && !session.open(session.host(), session.port()))
+        return false;
+    return session.sendCommand(command);
+}
+
 void RconRequests::stop() {
     m_queue.clear();
     m_busy = false;
@@ -141,13 +150,13 @@ void RconRequests::onReply(const RconReply &reply) {
     }
 }
 
-void RconRequests::onSocketError(int number, const QString &description) {
-    switch (number) {
-    case RconSession::ConnectionRefused:
+void RconRequests::onSocketError(RconSocket::Failure failure, const QString &description) {
+    switch (failure) {
+    case RconSocket::Failure::ConnectionRefused:
         return fail(Failure::Unreachable, description);
-    case RconSession::HostNotFound:
+    case RconSocket::Failure::HostNotFound:
         return fail(Failure::UnknownHost, description);
-    default:
+    case RconSocket::Failure::Network:
         return fail(Failure::SocketError, description);
     }
 }

@@ -59,6 +59,11 @@ public:
     // Queues a command; commands go out one after another, each once the answer to the one
     // before it is whole.
     void send(const QString &command, Ending ending = Ending::FirstReply);
+    // Sends the command at once, outside the queue and without waiting for its answer (the
+    // process may end as soon as this returns), with the challenge the session holds, opening
+    // it again where it was closed. False when it could not go; also when the session never had
+    // a challenge, so nothing it sent before reached the server's console either.
+    bool sendNow(const QString &command);
     // Closes the session and drops the queue; nothing is signalled for what was dropped.
     void stop();
     // The command is waiting or being answered.
@@ -69,8 +74,6 @@ public:
     void setAnswerTimeout(int ms) { m_answerTimer.setInterval(ms); }
     // How long the server must be quiet after a datagram for an answer to count as whole.
     void setQuietTime(int ms) { m_quietTimer.setInterval(ms); }
-
-    RconSession &session() { return *m_session; }
 
 Q_SIGNALS:
     // The whole answer, the server's text as it came (one character per byte), markers, the
@@ -89,7 +92,7 @@ private:
     void requestChallenge();
     void sendCommand();
     void onReply(const RconReply &reply);
-    void onSocketError(int number, const QString &description);
+    void onSocketError(RconSocket::Failure failure, const QString &description);
     void onAnswerTimeout();
     void finish();
     void fail(Failure failure, const QString &message);

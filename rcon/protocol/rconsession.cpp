@@ -9,8 +9,8 @@ RconReply RconReply::fromDatagram(const QString &datagram, QString *challenge) {
     RconReply reply;
     reply.datagram = datagram;
     if (challenge)
-        RconCodec::ParseChallengeReply(datagram, *challenge);
-    switch (RconCodec::ClassifyReply(datagram)) {
+        RconCodec::parseChallengeReply(datagram, *challenge);
+    switch (RconCodec::classifyReply(datagram)) {
     case RconCodec::ReplyKind::ConnectConfirmation:
         reply.kind = Kind::Challenge;
         break;
@@ -21,23 +21,39 @@ RconReply RconReply::fromDatagram(const QString &datagram, QString *challenge) {
         reply.kind = Kind::Banned;
         break;
     case RconCodec::ReplyKind::Ordinary:
-        if (RconCodec::IsPasswordRefusal(datagram))
+        if (RconCodec::isPasswordRefusal(datagram))
             reply.kind = Kind::Refused;
         break;
     }
-    reply.text = RconCodec::CleanReply(datagram);
+    reply.text = RconCodec::cleanReply(datagram);
     if (reply.kind == Kind::Output &&
         reply.text.startsWith(QLatin1String("No challenge for your address")))
         reply.kind = Kind::NoChallenge;
     return reply;
 }
 
+QString RconReply::consoleText(const QString &host) const {
+    switch (kind) {
+    case Kind::Challenge:
+        return QStringLiteral("Connected to ") + host + QLatin1Char('\n');
+    case Kind::Empty:
+        return QStringLiteral("The command as been received by the server . . .\n");
+    case Kind::Output:
+    case Kind::Refused:
+    case Kind::Banned:
+    case Kind::NoChallenge:
+        break;
+    }
+    return text;
+}
+
 RconSession::RconSession(QObject *parent)
     : QObject(parent)
     , m_socket(new RconSocket(this)) {
-    connect(m_socket, &RconSocket::dataArrival, this, [this] { deliver(m_socket->getData()); });
+    connect(m_socket, &RconSocket::datagramArrived, this,
+            [this] { deliver(m_socket->takeDatagram()); });
     connect(m_socket, &RconSocket::burstDelivered, this, &RconSession::burstDelivered);
-    connect(m_socket, &RconSocket::error, this, &RconSession::socketError);
+    connect(m_socket, &RconSocket::failed, this, &RconSession::socketError);
 }
 
 RconSession::~RconSession() {
@@ -47,7 +63,7 @@ RconSession::~RconSession() {
 bool RconSession::open(const QString &host, int port) {
     m_host = host;
     m_port = port;
-    if (!m_socket->setRemoteHost(host) || !m_socket->setRemotePort(port) ||
+    if (!m_socket->setServerHost(host) || !m_socket->setServerPort(port) ||
         !m_socket->bind(m_socket->localPort())) {
         close();
         return false;
@@ -79,23 +95,23 @@ void RconSession::setPassword(const QString &password) {
 }
 
 bool RconSession::requestChallenge() {
-    return send(RconCodec::BuildChallengeRequest());
+    return send(RconCodec::challengeRequest());
 }
 
 bool RconSession::sendCommand(const QString &command) {
-    return send(RconCodec::BuildCommandDatagram(m_challenge, m_password, command));
+    return send(RconCodec::commandDatagram(m_challenge, m_password, command));
 }
 
 bool RconSession::sendAdminCommand(const QString &adminText) {
-    return send(RconCodec::BuildAdminDatagram(m_challenge, m_password, adminText));
+    return send(RconCodec::adminDatagram(m_challenge, m_password, adminText));
 }
 
 bool RconSession::sendBroadcast() {
-    return send(RconCodec::BuildBroadcastDatagram(m_challenge, m_password));
+    return send(RconCodec::broadcastDatagram(m_challenge, m_password));
 }
 
 bool RconSession::send(const QString &datagram) {
-    return m_open && m_socket->sendData(datagram);
+    return m_open && m_socket->send(datagram);
 }
 
 void RconSession::receive(const QString &datagram) {

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "rcon/protocol/rconsocket.h"
+
 #include <QObject>
 #include <QString>
-
-class RconSocket;
 
 // One datagram from the server, sorted.
 struct RconReply {
@@ -19,11 +19,16 @@ struct RconReply {
     // The datagram as it came, one character per byte.
     QString datagram;
     // Its text: markers, the reply-type letter and NULs removed, line breaks as LF, one
-    // character per byte still (see RconCodec::DisplayText for reading it).
+    // character per byte still (see RconCodec::displayText for reading it).
     QString text;
 
     // Sorts a datagram; a challenge reply also gives its challenge.
     static RconReply fromDatagram(const QString &datagram, QString *challenge = nullptr);
+
+    // What a console shows for it, one character per byte: the text, except for the challenge
+    // reply ("Connected to <host>") and a command without output, which the console confirms in
+    // words of its own.
+    QString consoleText(const QString &host) const;
 };
 
 // A session with a game server's remote console: its own UDP socket aimed at the server, the
@@ -37,18 +42,14 @@ struct RconReply {
 class RconSession final : public QObject {
     Q_OBJECT
 public:
-    // Socket error numbers, as socketError reports them.
-    static constexpr int NetworkError = 10050;
-    static constexpr int ConnectionRefused = 10061;
-    static constexpr int HostNotFound = 11001;
-
     explicit RconSession(QObject *parent = nullptr);
     ~RconSession() override;
 
     // Aims the session at a server (a host name or an address, as typed) and binds its socket to
     // a free local port; also when it is open already. False, with the session closed, when the
     // host or port cannot be used or the socket cannot be bound. A host name is looked up in the
-    // background: a name that cannot be found is reported by socketError(HostNotFound).
+    // background: a name that cannot be found is reported by
+    // socketError(RconSocket::Failure::HostNotFound).
     bool open(const QString &host, int port);
     void close();
     bool isOpen() const { return m_open; }
@@ -84,7 +85,7 @@ Q_SIGNALS:
     void burstDelivered();
     // Something went wrong after a call had returned (an unknown host, a port that answered
     // "unreachable"); reported once for each opening.
-    void socketError(int number, const QString &description);
+    void socketError(RconSocket::Failure failure, const QString &description);
     void passwordChanged(const QString &password);
     // The session was opened or closed.
     void openChanged(bool open);

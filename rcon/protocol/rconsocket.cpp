@@ -86,7 +86,7 @@ RconSocket::~RconSocket() {
     m_udp->disconnect(this);
 }
 
-bool RconSocket::setRemoteHost(const QString &host) {
+bool RconSocket::setServerHost(const QString &host) {
     const QString name = host.trimmed();
     if (name.isEmpty())
         return false;
@@ -112,7 +112,7 @@ bool RconSocket::setRemoteHost(const QString &host) {
     return true;
 }
 
-bool RconSocket::setRemotePort(int port) {
+bool RconSocket::setServerPort(int port) {
     if (port < 1 || port > 65535)
         return false;
     if (port == m_port)
@@ -139,7 +139,7 @@ bool RconSocket::bind(quint16 localPort) {
     return openSocket(localPort);
 }
 
-bool RconSocket::sendData(const QString &datagram) {
+bool RconSocket::send(const QString &datagram) {
     if (!m_bound || m_port == 0 || m_host.isEmpty() || m_lookupFailed)
         return false;
     const QByteArray bytes = toWire(datagram);
@@ -159,7 +159,7 @@ bool RconSocket::sendData(const QString &datagram) {
     return writeNow(bytes);
 }
 
-QString RconSocket::getData() {
+QString RconSocket::takeDatagram() {
     if (!m_hasCurrent)
         return {};
     m_hasCurrent = false;
@@ -224,7 +224,7 @@ void RconSocket::connectToServer() {
     m_udp->connectToHost(m_address, m_port);
     endCall();
     if (m_udp->state() != QAbstractSocket::ConnectedState) {
-        reportError(NetworkError, m_udp->errorString());
+        reportError(Failure::Network, m_udp->errorString());
         return;
     }
     m_connected = true;
@@ -265,7 +265,7 @@ void RconSocket::onLookedUp(const QHostInfo &info) {
         const QString reason = info.error() != QHostInfo::NoError
                                    ? info.errorString()
                                    : QStringLiteral("No usable address");
-        reportError(HostNotFound,
+        reportError(Failure::HostNotFound,
                     QStringLiteral("Host %1 not found: %2").arg(info.hostName(), reason));
         return;
     }
@@ -276,9 +276,9 @@ void RconSocket::onLookedUp(const QHostInfo &info) {
 void RconSocket::onReadyRead() {
     const int pending = takeSocketError(m_udp->socketDescriptor());
     if (pending == ECONNREFUSED)
-        reportError(ConnectionRefused, refusedDescription());
+        reportError(Failure::ConnectionRefused, refusedDescription());
     else if (pending != 0)
-        reportError(NetworkError, QString::fromLocal8Bit(std::strerror(pending)));
+        reportError(Failure::Network, QString::fromLocal8Bit(std::strerror(pending)));
 
     if (m_buffer.size() != ReceiveBufferSize)
         m_buffer.resize(ReceiveBufferSize);
@@ -296,7 +296,7 @@ void RconSocket::onReadyRead() {
         const qint64 size =
             m_udp->readDatagram(m_buffer.data(), ReceiveBufferSize, &sender, &senderPort);
         if (endCall() == QAbstractSocket::ConnectionRefusedError)
-            reportError(ConnectionRefused, refusedDescription());
+            reportError(Failure::ConnectionRefused, refusedDescription());
         if (size < 0)
             break;
         // Before the host is known nothing can be told to come from the server.
@@ -304,7 +304,7 @@ void RconSocket::onReadyRead() {
                                 sender.isEqual(m_address, QHostAddress::TolerantConversion);
         // Each datagram keeps only its own bytes, not the room the largest one needs.
         if (fromServer)
-            takeDatagram(QByteArray(m_buffer.constData(), size), m_ready);
+            acceptDatagram(QByteArray(m_buffer.constData(), size), m_ready);
     }
 
     // A handler may close or rebind the socket, or delete it; what was read for the old
@@ -323,7 +323,7 @@ void RconSocket::onReadyRead() {
         const QByteArray bytes = m_ready.takeFirst();
         const QByteArray outer = std::exchange(m_current, bytes);
         const bool outerPending = std::exchange(m_hasCurrent, true);
-        emit dataArrival(int(bytes.size()));
+        emit datagramArrived(int(bytes.size()));
         if (!self)
             return;
         m_current = outer;
@@ -342,7 +342,7 @@ void RconSocket::onSocketError(QAbstractSocket::SocketError socketError) {
         return;
     }
     if (socketError == QAbstractSocket::ConnectionRefusedError)
-        reportError(ConnectionRefused, refusedDescription());
+        reportError(Failure::ConnectionRefused, refusedDescription());
 }
 
 void RconSocket::beginCall() {
@@ -355,7 +355,7 @@ QAbstractSocket::SocketError RconSocket::endCall() {
     return m_callError;
 }
 
-void RconSocket::takeDatagram(const QByteArray &bytes, QList<QByteArray> &ready) {
+void RconSocket::acceptDatagram(const QByteArray &bytes, QList<QByteArray> &ready) {
     if (!bytes.startsWith(SplitMarker)) {
         ready.append(bytes);
         return;
@@ -445,7 +445,7 @@ void RconSocket::armSplitTimer() {
     m_splitTimer.start(int(qMax<qint64>(0, left)));
 }
 
-void RconSocket::reportError(int number, const QString &description) {
+void RconSocket::reportError(Failure failure, const QString &description) {
     // One report per connection attempt: the program resets on the first.
     if (m_errorReported)
         return;
@@ -454,19 +454,19 @@ void RconSocket::reportError(int number, const QString &description) {
     const quint64 generation = m_generation;
     QMetaObject::invokeMethod(
         this,
-        [this, generation, number, description] {
+        [this, generation, failure, description] {
             if (generation == m_generation)
-                emit error(number, description);
+                emit failed(failure, description);
         },
         Qt::QueuedConnection);
 }
 
 bool RconSocket::writeNow(const QByteArray &bytes) {
     if (takeSocketError(m_udp->socketDescriptor()) == ECONNREFUSED)
-        reportError(ConnectionRefused, refusedDescription());
+        reportError(Failure::ConnectionRefused, refusedDescription());
     beginCall();
     const qint64 written = m_udp->write(bytes);
     if (endCall() == QAbstractSocket::ConnectionRefusedError)
-        reportError(ConnectionRefused, refusedDescription());
+        reportError(Failure::ConnectionRefused, refusedDescription());
     return written == bytes.size();
 }

@@ -12,9 +12,9 @@
 class QHostInfo;
 class QUdpSocket;
 
-// The main window's UDP socket to the game server. One send is one datagram; each datagram
-// from the server is announced by one dataArrival on the GUI thread, and getData called in
-// that handler returns it whole. Text crosses as Latin-1, one byte per character; a character
+// A UDP socket to one game server. One send is one datagram; each datagram from the server is
+// announced by one datagramArrived on the GUI thread, and takeDatagram called in that handler
+// returns it whole. Text crosses as Latin-1, one byte per character; a character
 // Latin-1 cannot hold goes out as "?".
 //
 // Only the server's address and port are heard: the socket is connected to the server, so the
@@ -22,16 +22,17 @@ class QUdpSocket;
 // (FE FF FF FF, sequence, part index and count) are joined before they are announced. A host
 // name is looked up in the background; sends made meanwhile wait and go out in order.
 // Failures of the calls are their boolean results; what goes wrong later (an unknown host,
-// a server port that answers "unreachable") is reported once by error.
+// a server port that answers "unreachable") is reported once by failed.
 class RconSocket final : public QObject {
     Q_OBJECT
 public:
-    // Error numbers, as the Windows socket layer numbers them.
-    enum ErrorNumber {
-        NetworkError = 10050,
-        ConnectionRefused = 10061,
-        HostNotFound = 11001,
+    // What can go wrong once a call has returned.
+    enum class Failure {
+        Network,           // the network is down or unreachable
+        ConnectionRefused, // nothing listens on the server's port
+        HostNotFound,      // the server's name cannot be looked up
     };
+    Q_ENUM(Failure)
 
     static constexpr int MaxDatagramSize = 65507;
     static constexpr int DefaultReassemblyTimeoutMs = 5000;
@@ -41,12 +42,13 @@ public:
     explicit RconSocket(QObject *parent = nullptr);
     ~RconSocket() override;
 
-    bool setRemoteHost(const QString &host);
-    bool setRemotePort(int port);
+    bool setServerHost(const QString &host);
+    bool setServerPort(int port);
     quint16 localPort() const;
     bool bind(quint16 localPort = 0);
-    bool sendData(const QString &datagram);
-    QString getData();
+    bool send(const QString &datagram);
+    // The datagram being announced, whole; empty outside datagramArrived's handlers.
+    QString takeDatagram();
     void close();
     bool isBound() const;
     // The server's host name is being looked up.
@@ -58,10 +60,10 @@ public:
     int incompleteSplitCount() const { return int(m_splits.size()); }
 
 Q_SIGNALS:
-    void dataArrival(int bytes);
+    void datagramArrived(int bytes);
     // The datagrams read in one turn of the event loop have all been announced.
     void burstDelivered();
-    void error(int number, const QString &description);
+    void failed(RconSocket::Failure failure, const QString &description);
 
 private:
     struct SplitSet {
@@ -80,12 +82,12 @@ private:
     void onSocketError(QAbstractSocket::SocketError socketError);
     void beginCall();
     QAbstractSocket::SocketError endCall();
-    void takeDatagram(const QByteArray &bytes, QList<QByteArray> &ready);
+    void acceptDatagram(const QByteArray &bytes, QList<QByteArray> &ready);
     void removeSplit(qsizetype at);
     void clearSplits();
     void expireSplits();
     void armSplitTimer();
-    void reportError(int number, const QString &description);
+    void reportError(Failure failure, const QString &description);
     bool writeNow(const QByteArray &bytes);
 
     QUdpSocket *m_udp;
@@ -114,7 +116,7 @@ private:
 
     // Datagrams read but not yet announced.
     QList<QByteArray> m_ready;
-    // The datagram being announced; getData hands it out.
+    // The datagram being announced; takeDatagram hands it out.
     QByteArray m_current;
     bool m_hasCurrent = false;
 };

@@ -256,7 +256,7 @@ QByteArray withoutClosingBreaks(const QByteArray &bytes) {
 }
 
 QString displayable(const QByteArray &bytes) {
-    QString text = RconCodec::DisplayText(QString::fromLatin1(bytes));
+    QString text = RconCodec::displayText(QString::fromLatin1(bytes));
     // A line is one row: a stray control character must not break it or hide what follows.
     for (QChar &c : text) {
         if (c.unicode() == '\t')

@@ -88,7 +88,7 @@ QString PlayerRow::ip() const {
 namespace StatusParser {
 
 QString displayText(QStringView bytes) {
-    return RconCodec::DisplayText(bytes);
+    return RconCodec::displayText(bytes);
 }
 
 bool isComplete(QStringView text) {

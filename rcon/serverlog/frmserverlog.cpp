@@ -1,7 +1,8 @@
 #include "rcon/serverlog/frmserverlog.h"
 
 #include "common/savefile.h"
-#include "rcon/app/program.h"
+#include "rcon/console/mainconnection.h"
+#include "rcon/kit/buttonfactory.h"
 #include "rcon/kit/fonts.h"
 #include "rcon/kit/framepacer.h"
 #include "rcon/kit/placekeeper.h"
@@ -9,8 +10,10 @@
 #include "rcon/kit/windowplaces.h"
 #include "rcon/protocol/logreceiver.h"
 #include "rcon/protocol/rconcodec.h"
+#include "rcon/protocol/serverlogcommands.h"
 #include "rcon/serverlog/serverlogdelegate.h"
 #include "rcon/serverlog/serverlogmodel.h"
+#include "rcon/settings/settingsstore.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QAction>
@@ -23,7 +26,6 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHostAddress>
-#include <QHostInfo>
 #include <QIntValidator>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -49,33 +51,6 @@ const QString HiddenKey = QStringLiteral("Hidden");
 // A frame of a 60 Hz screen: lines wait at most this long before they are shown.
 constexpr int FrameMs = 16;
 
-QString logAddressCommand(const QString &verb, const QString &address, quint16 port) {
-    return QStringLiteral("%1 %2 %3").arg(verb, address).arg(port);
-}
-
-// The engine's console ends a command at ";" and at a line break, and a double quote ends the
-// say text's quoting: "hi; rcon_password x" would run a second command. Such text is refused
-// whole (not cleaned), so the admin sees what was wrong and nothing unintended is said.
-QString sayRefusal(const QString &text) {
-    for (const QChar c : text) {
-        if (c == QLatin1Char(';') || c == QLatin1Char('"'))
-            return QStringLiteral("Not sent: a chat line may not hold ; or \" (the server would "
-                                  "read what follows as a command of its own).");
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            return QStringLiteral("Not sent: a chat line may not hold a line break or other "
-                                  "control characters.");
-    }
-    return {};
-}
-
-// A dotted IPv4 address as logaddress_add takes it; nothing else may reach the command.
-bool isDottedIpv4(const QString &text) {
-    static const QRegularExpression dotted(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
-    QHostAddress address;
-    return dotted.match(text).hasMatch() && address.setAddress(text) &&
-           address.protocol() == QAbstractSocket::IPv4Protocol;
-}
-
 QString defaultSaveFile() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty())
@@ -86,10 +61,13 @@ QString defaultSaveFile() {
 
 } // namespace
 
-FrmServerLog::FrmServerLog(Program &program)
+FrmServerLog::FrmServerLog(MainConnection &connection, const SettingsStore &settings,
+                           Platform &platform, const ButtonFactory &buttons)
     : QWidget(nullptr)
-    , m_program(program)
-    , m_session(new RconRequests([this] { return m_program.mainEndpoint(); }, this))
+    , m_connection(connection)
+    , m_settings(settings)
+    , m_platform(platform)
+    , m_session(new RconRequests([this] { return m_connection.endpoint(); }, this))
     , m_receiver(new LogReceiver(this))
     , m_model(new ServerLogModel(this))
     , m_chooseSaveFile([](QWidget *parent, const QString &suggested) {
@@ -105,9 +83,9 @@ FrmServerLog::FrmServerLog(Program &program)
     // A flood of lines is painted once a frame.
     new FramePacer(this);
 
-    buildWidgets();
+    buildWidgets(buttons);
 
-    QSettings options(m_program.optionsFile(), QSettings::IniFormat);
+    QSettings options(m_settings.optionsFile(), QSettings::IniFormat);
     options.beginGroup(OptionsGroup);
     if (!restoreGeometry(options.value(GeometryKey).toByteArray()))
         resize(820, 480);
@@ -115,7 +93,7 @@ FrmServerLog::FrmServerLog(Program &program)
     if (port > 0 && port <= 65535)
         TxtPort->setText(QString::number(port));
     const QString address = options.value(AddressKey).toString();
-    if (isDottedIpv4(address))
+    if (ServerLogCommands::isDottedIpv4(address))
         TxtAddress->setText(address);
     const QStringList hidden = options.value(HiddenKey).toStringList();
     options.endGroup();
@@ -127,8 +105,10 @@ FrmServerLog::FrmServerLog(Program &program)
     connect(m_session, &RconRequests::answered, this, &FrmServerLog::onAnswered);
     connect(m_session, &RconRequests::failed, this, &FrmServerLog::onFailed);
     connect(m_receiver, &LogReceiver::linesReceived, this, &FrmServerLog::onLines);
+    connect(m_receiver, &LogReceiver::serverFound, this, &FrmServerLog::serverFound);
+    connect(m_receiver, &LogReceiver::serverNotFound, this, &FrmServerLog::serverNotFound);
     connect(m_receiver, &LogReceiver::ignoredCountChanged, this, &FrmServerLog::showIgnored);
-    const RconSession &main = m_program.mainSession();
+    const RconSession &main = m_connection.session();
     connect(&main, &RconSession::openChanged, this, [this](bool open) {
         if (!open) {
             leave();
@@ -149,7 +129,7 @@ FrmServerLog::~FrmServerLog() {
         saveOptions();
 }
 
-void FrmServerLog::buildWidgets() {
+void FrmServerLog::buildWidgets(const ButtonFactory &buttons) {
     auto field = [this](const QString &name, const QString &accessibleName) {
         auto *edit = new QLineEdit(this);
         edit->setObjectName(name);
@@ -170,8 +150,8 @@ void FrmServerLog::buildWidgets() {
     connect(TxtAddress, &QLineEdit::editingFinished, this, &FrmServerLog::onSettingsEdited);
     connect(TxtPort, &QLineEdit::editingFinished, this, &FrmServerLog::onSettingsEdited);
 
-    auto button = [this](const QString &name, const QString &caption) {
-        XpButton *item = m_program.newButton(this, name, caption);
+    auto button = [this, &buttons](const QString &name, const QString &caption) {
+        XpButton *item = buttons.create(this, name, caption);
         item->ButtonStyle(2);
         return item;
     };
@@ -297,34 +277,24 @@ quint16 FrmServerLog::receivingPort() const {
 }
 
 void FrmServerLog::start() {
-    if (!m_program.isConnected()) {
+    if (!m_connection.isConnected()) {
         showMessage(QStringLiteral("Not connected."));
         return;
     }
     if (m_started)
         return;
     m_started = true;
-    const QString host = m_program.mainSession().host();
-    QHostAddress literal;
-    if (literal.setAddress(host)) {
-        serverFound(literal);
+    const QString host = m_connection.session().host();
+    if (m_receiver->findServer(host)) {
+        serverFound(m_receiver->serverAddress());
         return;
     }
     showMessage(QStringLiteral("Looking up %1...").arg(host));
-    m_lookupId = QHostInfo::lookupHost(host, this, &FrmServerLog::onLookedUp);
 }
 
-void FrmServerLog::onLookedUp(const QHostInfo &info) {
-    if (info.lookupId() != m_lookupId)
-        return;
-    m_lookupId = -1;
-    const QList<QHostAddress> addresses = info.addresses();
-    for (const QHostAddress &address : addresses) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol)
-            return serverFound(address);
-    }
+void FrmServerLog::serverNotFound(const QString &reason) {
     m_started = false;
-    showMessage(QStringLiteral("The server's IPv4 address cannot be found: ") + info.errorString());
+    showMessage(QStringLiteral("The server's IPv4 address cannot be found: ") + reason);
 }
 
 void FrmServerLog::serverFound(const QHostAddress &server) {
@@ -339,7 +309,7 @@ void FrmServerLog::serverFound(const QHostAddress &server) {
 
 void FrmServerLog::registerHere(bool again) {
     const QHostAddress server = m_receiver->serverAddress();
-    if (!m_started || server.isNull() || !m_program.isConnected())
+    if (!m_started || server.isNull() || !m_connection.isConnected())
         return;
 
     const quint16 wantedPort = quint16(TxtPort->text().toUInt());
@@ -348,8 +318,9 @@ void FrmServerLog::registerHere(bool again) {
             const QString reason = m_receiver->errorString();
             // Nothing is received any more: the server stops sending to the old port.
             if (m_registered) {
-                m_session->send(logAddressCommand(QStringLiteral("logaddress_del"),
-                                                  m_registered->address, m_registered->port));
+                if (const auto remove =
+                        ServerLogCommands::removeAddress(m_registered->address, m_registered->port))
+                    m_session->send(*remove);
                 m_registered.reset();
             }
             showMessage(QStringLiteral("Port %1 cannot be used: %2").arg(wantedPort).arg(reason));
@@ -359,11 +330,11 @@ void FrmServerLog::registerHere(bool again) {
     TxtPort->setPlaceholderText(QStringLiteral("any, now %1").arg(m_receiver->localPort()));
 
     const QHostAddress found =
-        LogReceiver::localAddressToward(server, quint16(m_program.mainSession().port()));
+        LogReceiver::localAddressToward(server, quint16(m_connection.session().port()));
     if (!found.isNull())
         TxtAddress->setPlaceholderText(found.toString());
     const QString typed = TxtAddress->text().trimmed();
-    if (!typed.isEmpty() && !isDottedIpv4(typed)) {
+    if (!typed.isEmpty() && !ServerLogCommands::isDottedIpv4(typed)) {
         showMessage(QStringLiteral("The address must be an IPv4 address such as 203.0.113.5, or "
                                    "empty for this computer's own."));
         return;
@@ -377,29 +348,30 @@ void FrmServerLog::registerHere(bool again) {
     const Registration wanted{address, m_receiver->localPort()};
     if (m_registered == wanted && !again)
         return;
-    if (m_registered && *m_registered != wanted)
-        m_session->send(logAddressCommand(QStringLiteral("logaddress_del"), m_registered->address,
-                                          m_registered->port));
+    const std::optional<QString> add = ServerLogCommands::addAddress(address, wanted.port);
+    if (!add) {
+        showMessage(QStringLiteral("The log cannot be sent to %1.").arg(address));
+        return;
+    }
+    if (m_registered && *m_registered != wanted) {
+        if (const auto remove =
+                ServerLogCommands::removeAddress(m_registered->address, m_registered->port))
+            m_session->send(*remove);
+    }
     m_registered = wanted;
-    m_session->send(logAddressCommand(QStringLiteral("logaddress_add"), address, wanted.port));
+    m_session->send(*add);
     showMessage(QStringLiteral("Asking the server to send its log to %1:%2...")
                     .arg(address)
                     .arg(wanted.port));
 }
 
 void FrmServerLog::leave() {
-    if (m_lookupId != -1) {
-        QHostInfo::abortHostLookup(m_lookupId);
-        m_lookupId = -1;
-    }
+    m_receiver->stopFindingServer();
     if (m_registered) {
-        // Sent now, not queued: the process may end as soon as this returns. A session that never
-        // had a challenge never sent the logaddress_add either.
-        RconSession &session = m_session->session();
-        if (!session.challenge().isEmpty() &&
-            (session.isOpen() || session.open(session.host(), session.port())))
-            session.sendCommand(logAddressCommand(QStringLiteral("logaddress_del"),
-                                                  m_registered->address, m_registered->port));
+        // Sent now, not queued: the process may end as soon as this returns.
+        if (const auto remove =
+                ServerLogCommands::removeAddress(m_registered->address, m_registered->port))
+            m_session->sendNow(*remove);
         m_registered.reset();
     }
     m_started = false;
@@ -416,7 +388,7 @@ void FrmServerLog::onSettingsEdited() {
 }
 
 void FrmServerLog::onAnswered(const QString &command, const QString &text) {
-    QString answer = RconCodec::DisplayText(text).trimmed();
+    QString answer = RconCodec::displayText(text).trimmed();
     answer.replace(QLatin1Char('\n'), QLatin1Char(' '));
     if (command.startsWith(QLatin1String("say "))) {
         showMessage(QStringLiteral("Said to the players."));
@@ -449,16 +421,16 @@ void FrmServerLog::say() {
     const QString text = TxtSay->text().trimmed();
     if (text.isEmpty())
         return;
-    if (!m_program.isConnected()) {
+    if (!m_connection.isConnected()) {
         showMessage(QStringLiteral("Not connected."));
         return;
     }
-    if (const QString refusal = sayRefusal(text); !refusal.isEmpty()) {
-        showMessage(refusal);
+    const std::optional<QString> command = ServerLogCommands::say(text);
+    if (!command) {
+        showMessage(ServerLogCommands::sayProblem(text));
         return;
     }
-    // Players' clients read chat as UTF-8; the wire carries one character per byte.
-    m_session->send(QStringLiteral("say ") + QString::fromLatin1(text.toUtf8()));
+    m_session->send(*command);
     TxtSay->clear();
 }
 
@@ -578,7 +550,7 @@ void FrmServerLog::showIgnored(qint64 count) {
 }
 
 void FrmServerLog::saveOptions() const {
-    QSettings options(m_program.optionsFile(), QSettings::IniFormat);
+    QSettings options(m_settings.optionsFile(), QSettings::IniFormat);
     options.beginGroup(OptionsGroup);
     if (m_opened)
         options.setValue(GeometryKey, saveGeometry());

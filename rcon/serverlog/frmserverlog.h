@@ -12,11 +12,13 @@
 #include <optional>
 
 class LogReceiver;
-class Program;
+class ButtonFactory;
+class MainConnection;
+class Platform;
+class SettingsStore;
 class QAction;
 class QCheckBox;
 class QHostAddress;
-class QHostInfo;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -37,7 +39,10 @@ public:
     // Asks where to save the lines; an empty answer saves nothing. Tests answer it themselves.
     using SaveFileChooser = std::function<QString(QWidget *parent, const QString &suggested)>;
 
-    explicit FrmServerLog(Program &program);
+    // connection: the main connection, whose server, port and password the window's own requests
+    // use and whose end stops them.
+    FrmServerLog(MainConnection &connection, const SettingsStore &settings, Platform &platform,
+                 const ButtonFactory &buttons);
     ~FrmServerLog() override;
 
     // Shows the window and, while the main window is connected, has the server send its log.
@@ -66,6 +71,11 @@ public:
     // holds what the server's console would take for the end of the command.
     void say();
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+
+private:
     QLineEdit *TxtAddress = nullptr;
     QLineEdit *TxtPort = nullptr;
     QList<QCheckBox *> ChkCategory; // in the order of ServerLogLine::Category
@@ -79,20 +89,15 @@ public:
     QAction *ActCopy = nullptr;
     QAction *ActSave = nullptr;
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    void timerEvent(QTimerEvent *event) override;
-
-private:
     struct Registration {
         QString address;
         quint16 port = 0;
         bool operator==(const Registration &) const = default;
     };
 
-    void buildWidgets();
+    void buildWidgets(const ButtonFactory &buttons);
     void start();
-    void onLookedUp(const QHostInfo &info);
+    void serverNotFound(const QString &reason);
     void serverFound(const QHostAddress &server);
     void registerHere(bool again);
     void onSettingsEdited();
@@ -106,7 +111,9 @@ private:
     void showIgnored(qint64 count);
     void saveOptions() const;
 
-    Program &m_program;
+    MainConnection &m_connection;
+    const SettingsStore &m_settings;
+    Platform &m_platform;
     RconRequests *m_session;
     LogReceiver *m_receiver;
     ServerLogModel *m_model;
@@ -114,7 +121,6 @@ private:
 
     std::optional<Registration> m_registered;
     bool m_started = false; // registering, or registered, since the last leave or failure
-    int m_lookupId = -1;
 
     // Lines wait here at most a frame, so a flood reaches the view in a few batches a frame.
     QList<ServerLogLine> m_pending;

@@ -1,20 +1,21 @@
 #include "rcon/settings/frmsetrcon.h"
 
-#include "rcon/app/program.h"
+#include "rcon/console/mainconnection.h"
+#include "rcon/kit/buttonfactory.h"
 #include "rcon/kit/controlhost.h"
 #include "rcon/kit/fonts.h"
 #include "rcon/kit/platform.h"
-#include "rcon/passwords/frmpassenter.h"
 #include "rcon/protocol/website.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/intervaltable.h"
+#include "rcon/settings/programfiles.h"
 #include "rcon/settings/settingsini.h"
 #include "rcon/settings/settingsstore.h"
+#include "rcon/settings/startupdefaults.h"
 #include "rcon/xpbutton/xpbutton.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,8 +24,7 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString NotFound = IniAccess::NotFound;
-const QString DefaultPort = QStringLiteral("27015");
+const QString DefaultPort = StartupDefaults::defaultPort();
 
 QLabel *wrappedLabel(const QString &text, QWidget *parent) {
     auto *label = new QLabel(text, parent);
@@ -33,25 +33,35 @@ QLabel *wrappedLabel(const QString &text, QWidget *parent) {
 }
 } // namespace
 
-FrmSetRcon::FrmSetRcon(Program &program)
+FrmSetRcon::FrmSetRcon(const ProgramFiles &files, const SettingsStore &settings,
+                       MainConnection &connection, Platform &platform, ControlHost &controls,
+                       const ButtonFactory &buttons)
     : QDialog(nullptr)
-    , m_program(program) {
+    , m_settingsFile(files.settingsFile())
+    , m_settings(settings)
+    , m_connection(connection)
+    , m_platform(platform) {
     setObjectName(QStringLiteral("FrmSetRcon"));
     setWindowTitle(QStringLiteral("Rcon Properties"));
     setFont(talvero::tahoma(8.25));
-    I1 = m_program.controls().create(QStringLiteral("Quirebox.INITool"), this);
+    I1 = controls.create(QStringLiteral("Quirebox.INITool"), this);
     if (I1) {
         I1->setObjectName(QStringLiteral("I1"));
         I1->hide();
     }
-    buildControls();
+    buildControls(buttons);
+    // Where the log goes: beside the program, or in the user's folder for an installed one.
+    const QString logPlace = QStringLiteral("Server replies are written to %1")
+                                 .arg(QDir::toNativeSeparators(files.logFile()));
+    CLog->setToolTip(logPlace);
+    CLog->setAccessibleDescription(logPlace);
 }
 
 FrmSetRcon::~FrmSetRcon() = default;
 
-void FrmSetRcon::buildControls() {
-    auto makeButton = [this](const QString &name, const QString &caption) {
-        return m_program.newButton(this, name, caption);
+void FrmSetRcon::buildControls(const ButtonFactory &buttons) {
+    auto makeButton = [this, &buttons](const QString &name, const QString &caption) {
+        return buttons.create(this, name, caption);
     };
     auto makeBox = [this](const QString &name, const QString &caption) {
         auto *box = new QCheckBox(caption, this);
@@ -76,12 +86,6 @@ void FrmSetRcon::buildControls() {
     general->setObjectName(QStringLiteral("Frame1"));
     CSendToTray = makeBox(QStringLiteral("CSendToTray"), QStringLiteral("Send to Tray at startup"));
     CLog = makeBox(QStringLiteral("CLog"), QStringLiteral("Log text to file"));
-    // Where the log goes: beside the program, or in the user's folder for an installed one.
-    const QString logPlace =
-        QStringLiteral("Server replies are written to %1")
-            .arg(QDir::toNativeSeparators(m_program.dataFilePath(QStringLiteral("rcon_log.txt"))));
-    CLog->setToolTip(logPlace);
-    CLog->setAccessibleDescription(logPlace);
     ChkAskPM = makeBox(QStringLiteral("ChkAskPM"), QStringLiteral("Ask for password"));
     auto *generalLayout = new QVBoxLayout(general);
     for (QCheckBox *box : {CSendToTray, CLog, ChkAskPM}) {
@@ -196,16 +200,16 @@ void FrmSetRcon::buildControls() {
     setTabOrder(CmdPasswords, CmdClearAll);
     setTabOrder(CmdClearAll, CmdClose);
 
-    SettingsStore &settings = m_program.settings();
+    const SettingsStore &settings = m_settings;
     connect(CSendToTray, &QCheckBox::toggled, this, [&settings](bool ticked) {
         settings.saveOption(SettingsStore::SendToTrayOnBoot, ticked);
     });
     // The log option is read at connect: it stays as it is while a connection lasts.
-    connect(&m_program, &Program::logOptionLockChanged, CLog,
+    connect(&m_connection, &MainConnection::logOptionLockChanged, CLog,
             [this](bool locked) { CLog->setEnabled(!locked); });
     connect(CLog, &QCheckBox::toggled, this, [this, &settings](bool ticked) {
         settings.saveOption(SettingsStore::LogText2File, ticked);
-        m_program.setLogToFile(ticked);
+        m_connection.setLogsReplies(ticked);
     });
     // Any click on "Ask for password" means: ask again from now on.
     connect(ChkAskPM, &QCheckBox::toggled, this,
@@ -229,62 +233,45 @@ void FrmSetRcon::buildControls() {
     connect(CmdClearAll, &XpButton::Click, this, &FrmSetRcon::clearAll);
     connect(CmdClose, &XpButton::Click, this, &FrmSetRcon::closeClicked);
     connect(CmdPasswords, &XpButton::Click, this, &FrmSetRcon::passwordsClicked);
-    connect(CmdHelp, &XpButton::Click, this, [this] {
-        m_program.platform().openUrl(QUrl(QString::fromLatin1(talvero::WebsiteAddress)));
-    });
+    connect(CmdHelp, &XpButton::Click, this,
+            [this] { m_platform.openUrl(QUrl(QString::fromLatin1(talvero::WebsiteAddress))); });
 }
 
-QString FrmSetRcon::path() const {
-    return m_program.dataFilePath(QString(SettingsIni::FileName));
-}
-
-void FrmSetRcon::write(const QString &text, const QString &section, const QString &key) {
-    IniAccess(I1).WriteToINI(text, section, key, path());
-}
-
-void FrmSetRcon::load() {
-    SettingsStore &settings = m_program.settings();
-    const int logOption = settings.readOption(SettingsStore::LogText2File);
-    CSendToTray->setChecked(settings.readOption(SettingsStore::SendToTrayOnBoot) == 1);
+bool FrmSetRcon::load() {
+    const int logOption = m_settings.readOption(SettingsStore::LogText2File);
+    CSendToTray->setChecked(m_settings.readOption(SettingsStore::SendToTrayOnBoot) == 1);
 
     const IniAccess ini(I1);
-    txtIP->setText(ini.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::ip, path()));
-    const QString port = ini.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::port, path());
-    txtPort->setText(port);
-    txtcommand->setText(
-        ini.GetFromINI(SettingsIni::Written::AutoRcon, SettingsIni::Written::Rcon, path()));
-    txtcommand2->setText(
-        ini.GetFromINI(SettingsIni::Written::AutoRcon, SettingsIni::Written::Rcon2, path()));
-    m_time1 = ini.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::time, path());
-    m_time2 = ini.GetFromINI(SettingsIni::Read::autorcon, SettingsIni::Read::time2, path());
-
-    if (txtIP->text() == NotFound) {
+    const StartupDefaults defaults = StartupDefaults::read(ini, m_settingsFile);
+    if (!defaults.address) {
         txtIP->clear();
         txtPort->setText(DefaultPort);
-    } else if (port == NotFound) {
+    } else {
+        txtIP->setText(*defaults.address);
         // An address without a port: the usual port, not a fragment of "[NOT FOUND]".
-        txtPort->setText(DefaultPort);
+        txtPort->setText(defaults.port.value_or(DefaultPort));
     }
-    if (txtcommand->text() == NotFound) {
-        m_program.platform().messageBox(
+    // A settings file without the first command's key is damaged (or not there at all).
+    if (!defaults.command1) {
+        m_platform.messageBox(
             this, Platform::Icon::Critical, Platform::Buttons::Ok,
             QStringLiteral("Error can't load settings file, Please reinstall Talvero"));
-        m_program.ExitProgram();
-        return;
+        emit exitRequested();
+        return false;
     }
+    txtcommand->setText(*defaults.command1);
+    txtcommand2->setText(defaults.command2.value_or(QString()));
+    m_time1 = defaults.interval1.value_or(QString());
+    m_time2 = defaults.interval2.value_or(QString());
+
     // A second command is kept only together with a first one.
     if (txtcommand->text().isEmpty() && !txtcommand2->text().isEmpty()) {
         txtcommand2->setEnabled(false);
         txtcommand2->clear();
         CTime2->setEnabled(false);
         emptyList(CTime2);
-        QCoreApplication::processEvents();
-        write(QString(), SettingsIni::Written::AutoRcon, SettingsIni::Written::Rcon2);
-        write(QString(), SettingsIni::Written::AutoRcon, SettingsIni::Written::Time2);
+        StartupDefaults::clearSecondCommand(ini, m_settingsFile);
     }
-    QCoreApplication::processEvents();
-    if (m_program.isEnding())
-        return;
 
     // Filling a list selects its first entry, which is no choice of the user's: the stored
     // interval decides what shows.
@@ -303,8 +290,9 @@ void FrmSetRcon::load() {
     CLog->setChecked(logOption == 1);
     // The log option is read at connect; a dialog loaded again during a connection must not
     // offer to change it until the connection ends.
-    CLog->setEnabled(!m_program.isLogOptionLocked());
+    CLog->setEnabled(!m_connection.isLogOptionLocked());
     SettingsChanged = false;
+    return true;
 }
 
 void FrmSetRcon::showInterval(QComboBox *list, const QString &milliseconds) {
@@ -356,14 +344,12 @@ void FrmSetRcon::txtcommand2Changed(const QString &text) {
 }
 
 void FrmSetRcon::applyAddress() {
-    write(txtIP->text(), SettingsIni::Written::AutoIP, SettingsIni::Written::IP);
-    write(txtPort->text(), SettingsIni::Written::AutoIP, SettingsIni::Written::Port);
+    StartupDefaults::writeAddress(IniAccess(I1), m_settingsFile, txtIP->text(), txtPort->text());
     SettingsChanged = true;
 }
 
 void FrmSetRcon::clearAddress() {
-    write(QString(), SettingsIni::Written::AutoIP, SettingsIni::Written::IP);
-    write(QString(), SettingsIni::Written::AutoIP, SettingsIni::Written::Port);
+    StartupDefaults::writeAddress(IniAccess(I1), m_settingsFile, QString(), QString());
     txtIP->clear();
     txtPort->setText(DefaultPort);
     SettingsChanged = true;
@@ -372,18 +358,15 @@ void FrmSetRcon::clearAddress() {
 void FrmSetRcon::applyCommands() {
     const QString time1 = IntervalTable::millisecondsFor(CTime->currentText());
     const QString time2 = IntervalTable::millisecondsFor(CTime2->currentText());
-    write(txtcommand->text(), SettingsIni::Written::AutoRcon, SettingsIni::Written::Rcon);
-    write(time1, SettingsIni::Written::AutoRcon, SettingsIni::Written::Time);
-    write(txtcommand2->text(), SettingsIni::Written::AutoRcon, SettingsIni::Written::Rcon2);
-    write(time2, SettingsIni::Written::AutoRcon, SettingsIni::Written::Time2);
+    StartupDefaults::writeCommands(IniAccess(I1), m_settingsFile, txtcommand->text(), time1,
+                                   txtcommand2->text(), time2);
     SettingsChanged = true;
     CmdApp->setEnabled(false);
 }
 
 void FrmSetRcon::clearCommands() {
-    using namespace SettingsIni::Written;
-    for (QLatin1String key : {Rcon, Time, Rcon2, Time2})
-        write(QString(), AutoRcon, key);
+    StartupDefaults::writeCommands(IniAccess(I1), m_settingsFile, QString(), QString(), QString(),
+                                   QString());
     txtcommand->clear();
     txtcommand2->clear();
     SettingsChanged = true;
@@ -395,7 +378,7 @@ void FrmSetRcon::clearAll() {
 }
 
 bool FrmSetRcon::askRestart() {
-    return m_program.platform().messageBox(
+    return m_platform.messageBox(
                this, Platform::Icon::Information, Platform::Buttons::YesNo,
                QStringLiteral("You need to restart Talvero before the changes will take effect\r\n"
                               "Should Talvero restart now? (Recommended)")) ==
@@ -404,7 +387,7 @@ bool FrmSetRcon::askRestart() {
 
 void FrmSetRcon::closeClicked() {
     if (SettingsChanged && askRestart()) {
-        m_program.RestartProgram();
+        emit restartRequested();
         return;
     }
     close();
@@ -413,20 +396,12 @@ void FrmSetRcon::closeClicked() {
 void FrmSetRcon::passwordsClicked() {
     if (SettingsChanged) {
         if (askRestart()) {
-            m_program.RestartProgram();
+            emit restartRequested();
             return;
         }
         close();
         return;
     }
     close();
-    // The prompt opens once this dialog has gone, not inside its click.
-    QMetaObject::invokeMethod(
-        &m_program, [program = &m_program] { FrmPassEnter::openPasswordManager(*program); },
-        Qt::QueuedConnection);
-}
-
-void FrmSetRcon::done(int result) {
-    QDialog::done(result);
-    m_program.frmSetRconUnloaded();
+    emit passwordManagerRequested();
 }

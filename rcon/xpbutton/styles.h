@@ -27,14 +27,13 @@ public:
     // The first selected object gets the caption in the text box; the others keep theirs.
     void apply();
 
-    QLineEdit *txtCaption = nullptr;
-
 Q_SIGNALS:
     void changedStateChanged(bool changed);
 
 private:
     void setChanged(bool changed);
 
+    QLineEdit *txtCaption = nullptr;
     QList<QPointer<QObject>> m_selection;
     CaptionWriter m_writer;
     bool m_changed = false;

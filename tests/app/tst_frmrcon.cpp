@@ -448,7 +448,7 @@ private Q_SLOTS:
         click(f.main->cmdconnect);
         QCOMPARE(f.platform.boxes.size(), 1);
         QCOMPARE(f.platform.boxes[0].icon, Platform::Icon::Information);
-        QCOMPARE(f.platform.boxes[0].text, RconCodec::PasswordProblem(QStringLiteral("a\"b c")));
+        QCOMPARE(f.platform.boxes[0].text, RconCodec::passwordProblem(QStringLiteral("a\"b c")));
         QVERIFY(f.platform.boxes[0].text.contains(QStringLiteral("double quote")));
         QVERIFY(!f.program->isConnected());
         QVERIFY(f.main->cmdconnect->isEnabled());
@@ -509,7 +509,7 @@ private Q_SLOTS:
         f.start();
         f.fill();
         QTimer::singleShot(0, f.main, [&f] {
-            Q_EMIT f.program->mainSession().socketError(RconSession::ConnectionRefused,
+            Q_EMIT f.program->mainSession().socketError(RconSocket::Failure::ConnectionRefused,
                                                         QStringLiteral("refused"));
         });
         click(f.main->cmdconnect);
@@ -683,7 +683,7 @@ private Q_SLOTS:
             options.sync();
             f.start();
             QCOMPARE(f.pane->maxLines(), maxLines);
-            f.program->ConsoleLog().OpenLog(f.folder.filePath(QStringLiteral("rcon_log.txt")));
+            f.program->ConsoleLog().open(f.folder.filePath(QStringLiteral("rcon_log.txt")));
             f.program->setLogToFile(true);
             QByteArray expectedLog;
             constexpr int Replies = 300;

@@ -186,7 +186,7 @@ private Q_SLOTS:
         const QJsonObject first = QJsonDocument::fromJson(lines[0]).object();
         QCOMPARE(first.value(QStringLiteral("command")).toString(), QStringLiteral("  STATUS "));
         QCOMPARE(first.value(QStringLiteral("reply")).toString() + QLatin1Char('\n'),
-                 RconCodec::DisplayText(QString::fromLatin1(server.statusText())));
+                 RconCodec::displayText(QString::fromLatin1(server.statusText())));
         const QJsonObject status = first.value(QStringLiteral("status")).toObject();
         QCOMPARE(status.value(QStringLiteral("hostname")).toString(),
                  QStringLiteral("Talvero Test Server"));

@@ -18,7 +18,7 @@ public:
         : m_log(log) {}
     bool reply(const QString &text) {
         m_unlogged += text;
-        const bool written = m_log.WriteLog(std::exchange(m_unlogged, QString()));
+        const bool written = m_log.write(std::exchange(m_unlogged, QString()));
         m_unlogged += QLatin1String("\r\n");
         return written;
     }
@@ -41,7 +41,7 @@ private Q_SLOTS:
     void repliesOfOneConnectionAreLoggedOnce() {
         ProgramFolder folder;
         LogFileWriter log;
-        QVERIFY(log.OpenLog(folder.filePath("rcon_log.txt")));
+        QVERIFY(log.open(folder.filePath("rcon_log.txt")));
         Pane pane(log);
         QVERIFY(pane.reply("Connected to 10.0.0.1\r\n"));
         QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("Connected to 10.0.0.1\n"));
@@ -58,7 +58,7 @@ private Q_SLOTS:
     void eachWriteLeavesWholeLines() {
         ProgramFolder folder;
         LogFileWriter log;
-        QVERIFY(log.OpenLog(folder.filePath("rcon_log.txt")));
+        QVERIFY(log.open(folder.filePath("rcon_log.txt")));
         Pane pane(log);
         pane.reply("one");
         QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("one\n"));
@@ -74,7 +74,7 @@ private Q_SLOTS:
     void paneClearedByTheUserStartsAfresh() {
         ProgramFolder folder;
         LogFileWriter log;
-        QVERIFY(log.OpenLog(folder.filePath("rcon_log.txt")));
+        QVERIFY(log.open(folder.filePath("rcon_log.txt")));
         QVERIFY(
             log.beginConnection(QStringLiteral("10.0.0.1"), 27015,
                                 QDateTime(QDate(2026, 12, 7), QTime(21, 14, 3), QTimeZone(3600))));
@@ -97,13 +97,13 @@ private Q_SLOTS:
         const QString path = folder.filePath("rcon_log.txt");
         LogFileWriter log;
         Pane pane(log);
-        QVERIFY(log.OpenLog(path));
+        QVERIFY(log.open(path));
         pane.reply("Connected to 10.0.0.1");
         pane.reply("users");
-        QVERIFY(log.OpenLog(path)); // Connect again on the live connection
+        QVERIFY(log.open(path)); // Connect again on the live connection
         pane.reply("Connected to 10.0.0.1");
         pane.empty(); // disconnect
-        QVERIFY(log.OpenLog(path));
+        QVERIFY(log.open(path));
         pane.show("Running in Automatic Command Mode . .\r\n \r\n");
         pane.reply("Connected to 10.0.0.1");
         pane.reply("users");
@@ -119,13 +119,13 @@ private Q_SLOTS:
         {
             LogFileWriter log;
             Pane pane(log);
-            QVERIFY(log.OpenLog(path));
+            QVERIFY(log.open(path));
             pane.reply("Connected to 10.0.0.1");
             pane.reply("before the restart");
         }
         LogFileWriter log;
         Pane pane(log);
-        QVERIFY(log.OpenLog(path));
+        QVERIFY(log.open(path));
         pane.reply("Connected to 10.0.0.1");
         pane.reply("after the restart");
         QCOMPARE(folder.readFile("rcon_log.txt"),
@@ -138,7 +138,7 @@ private Q_SLOTS:
         folder.writeFile("rcon_log.txt", "old line one\nold line two");
         LogFileWriter log;
         Pane pane(log);
-        QVERIFY(log.OpenLog(folder.filePath("rcon_log.txt")));
+        QVERIFY(log.open(folder.filePath("rcon_log.txt")));
         pane.reply("new");
         QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("old line one\nold line two\nnew\n"));
     }
@@ -147,7 +147,7 @@ private Q_SLOTS:
         ProgramFolder folder;
         LogFileWriter log;
         Pane pane(log);
-        QVERIFY(log.OpenLog(folder.filePath("rcon_log.txt")));
+        QVERIFY(log.open(folder.filePath("rcon_log.txt")));
         pane.show("defaults\r\n");
         pane.reply("a\r\nb\rc\n");
         pane.reply("d\r");
@@ -161,7 +161,7 @@ private Q_SLOTS:
         ProgramFolder folder;
         LogFileWriter log;
         Pane pane(log);
-        QVERIFY(log.OpenLog(folder.filePath("rcon_log.txt")));
+        QVERIFY(log.open(folder.filePath("rcon_log.txt")));
         pane.reply(QString::fromLatin1("caf\xE9 \xFF"));
         QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("caf\xC3\xA9 \xC3\xBF\n"));
     }
@@ -169,17 +169,17 @@ private Q_SLOTS:
     void logThatCannotBeOpenedFailsEveryWrite() {
         ProgramFolder folder;
         LogFileWriter log;
-        QVERIFY(!log.WriteLog("before any open"));
-        QVERIFY(!log.OpenLog(folder.filePath("no such folder/rcon_log.txt")));
-        QVERIFY(!log.WriteLog("reply"));
+        QVERIFY(!log.write("before any open"));
+        QVERIFY(!log.open(folder.filePath("no such folder/rcon_log.txt")));
+        QVERIFY(!log.write("reply"));
     }
 
     void fullDiskIsReportedAsAFailedWrite() {
         if (!QFile::exists("/dev/full"))
             QSKIP("no /dev/full here");
         LogFileWriter log;
-        QVERIFY(log.OpenLog("/dev/full"));
-        QVERIFY(!log.WriteLog("reply"));
+        QVERIFY(log.open("/dev/full"));
+        QVERIFY(!log.write("reply"));
     }
 };
 

@@ -26,11 +26,11 @@ class TestRconCodec : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void challengeRequestIsEighteenBytes() {
-        const QByteArray bytes = RconCodec::BuildChallengeRequest().toLatin1();
+        const QByteArray bytes = RconCodec::challengeRequest().toLatin1();
         QCOMPARE(bytes, QByteArray("\xFF\xFF\xFF\xFF"
                                    "challenge rcon"));
         QCOMPARE(bytes.size(), 18);
-        QCOMPARE(RconCodec::Mark(), mark());
+        QCOMPARE(RconCodec::mark(), mark());
     }
 
     void commandDatagram_data() {
@@ -99,7 +99,7 @@ private Q_SLOTS:
         QFETCH(QString, password);
         QFETCH(QString, command);
         QFETCH(QString, expected);
-        const QString datagram = RconCodec::BuildCommandDatagram(challenge, password, command);
+        const QString datagram = RconCodec::commandDatagram(challenge, password, command);
         QCOMPARE(datagram, expected);
         QVERIFY(!datagram.endsWith(QLatin1Char('\n')));
         QVERIFY(!datagram.endsWith(QChar::Null));
@@ -125,7 +125,7 @@ private Q_SLOTS:
     void passwordTheServerCannotRead() {
         QFETCH(QString, password);
         QFETCH(bool, readable);
-        const QString problem = RconCodec::PasswordProblem(password);
+        const QString problem = RconCodec::passwordProblem(password);
         QCOMPARE(problem.isEmpty(), readable);
         if (!readable) {
             QVERIFY(problem.contains(QStringLiteral("double quote")));
@@ -134,20 +134,20 @@ private Q_SLOTS:
     }
 
     void adminModTextAlwaysGetsThePrefix() {
-        QCOMPARE(RconCodec::BuildAdminDatagram("42", "secret", "kick bob"),
+        QCOMPARE(RconCodec::adminDatagram("42", "secret", "kick bob"),
                  mark() + "rcon 42 secret admin_command admin_kick bob");
-        QCOMPARE(RconCodec::BuildAdminDatagram("42", "secret", "admin_kick bob"),
+        QCOMPARE(RconCodec::adminDatagram("42", "secret", "admin_kick bob"),
                  mark() + "rcon 42 secret admin_command admin_admin_kick bob");
-        QCOMPARE(RconCodec::BuildAdminDatagram("42", "two words", "say hi"),
+        QCOMPARE(RconCodec::adminDatagram("42", "two words", "say hi"),
                  mark() + "rcon 42 \"two words\" admin_command admin_say hi");
     }
 
     void broadcastNamesTheProductAndWebsite() {
         const QString website = QString::fromLatin1(talvero::WebsiteAddress);
-        QCOMPARE(RconCodec::BuildBroadcastDatagram("42", "secret"),
+        QCOMPARE(RconCodec::broadcastDatagram("42", "secret"),
                  mark() + "rcon 42 secret admin_command admin_tsay yellow \"Talvero - " + website +
                      "\"");
-        QCOMPARE(RconCodec::BuildBroadcastDatagram("", "my pass"),
+        QCOMPARE(RconCodec::broadcastDatagram("", "my pass"),
                  mark() + "rcon  \"my pass\" admin_command admin_tsay yellow \"Talvero - " +
                      website + "\"");
     }
@@ -164,9 +164,9 @@ private Q_SLOTS:
         const QString reply = mark() + "challenge rcon " + digits + "\n" + nul();
         QCOMPARE(reply.size(), 21 + digits.size());
         QString challenge = QStringLiteral("old");
-        QVERIFY(RconCodec::ParseChallengeReply(reply, challenge));
+        QVERIFY(RconCodec::parseChallengeReply(reply, challenge));
         QCOMPARE(challenge, digits);
-        QCOMPARE(RconCodec::ClassifyReply(reply), ReplyKind::ConnectConfirmation);
+        QCOMPARE(RconCodec::classifyReply(reply), ReplyKind::ConnectConfirmation);
     }
 
     void lookalikesAreNotChallengeReplies_data() {
@@ -180,46 +180,46 @@ private Q_SLOTS:
     void lookalikesAreNotChallengeReplies() {
         QFETCH(QString, datagram);
         QString challenge = QStringLiteral("kept");
-        QVERIFY(!RconCodec::ParseChallengeReply(datagram, challenge));
+        QVERIFY(!RconCodec::parseChallengeReply(datagram, challenge));
         QCOMPARE(challenge, QStringLiteral("kept"));
-        QVERIFY(RconCodec::ClassifyReply(datagram) != ReplyKind::ConnectConfirmation);
+        QVERIFY(RconCodec::classifyReply(datagram) != ReplyKind::ConnectConfirmation);
     }
 
     void thirtyOneBytesOfOutputIsOrdinary() {
         const QString output = mark() + "l" + "abcdefghijklmnopqrstuvwx" + nul(2);
         QCOMPARE(output.size(), 31);
-        QCOMPARE(RconCodec::ClassifyReply(output), ReplyKind::Ordinary);
+        QCOMPARE(RconCodec::classifyReply(output), ReplyKind::Ordinary);
     }
 
     void malformedChallengeReplies() {
         QString challenge = QStringLiteral("kept");
-        QVERIFY(RconCodec::ParseChallengeReply(mark() + "challenge rcon", challenge));
+        QVERIFY(RconCodec::parseChallengeReply(mark() + "challenge rcon", challenge));
         QCOMPARE(challenge, QStringLiteral("kept"));
-        QVERIFY(RconCodec::ParseChallengeReply(mark() + "challenge rcon 7", challenge));
+        QVERIFY(RconCodec::parseChallengeReply(mark() + "challenge rcon 7", challenge));
         QCOMPARE(challenge, QStringLiteral("kept"));
-        QVERIFY(RconCodec::ParseChallengeReply(mark() + "challenge rcon \n" + nul(), challenge));
+        QVERIFY(RconCodec::parseChallengeReply(mark() + "challenge rcon \n" + nul(), challenge));
         QCOMPARE(challenge, QString());
     }
 
     void emptyAcknowledgementIsSevenBytes() {
         const QString ack = mark() + "l" + nul(2);
-        QCOMPARE(RconCodec::ClassifyReply(ack), ReplyKind::EmptyAcknowledgement);
-        QCOMPARE(RconCodec::CleanReply(ack), QString());
-        QCOMPARE(RconCodec::ClassifyReply(mark() + "lok" + nul(2)), ReplyKind::Ordinary);
+        QCOMPARE(RconCodec::classifyReply(ack), ReplyKind::EmptyAcknowledgement);
+        QCOMPARE(RconCodec::cleanReply(ack), QString());
+        QCOMPARE(RconCodec::classifyReply(mark() + "lok" + nul(2)), ReplyKind::Ordinary);
     }
 
     void banNoticeIsRecognisedByItsText() {
         const QString ban = mark() + "lYou have been banned from this server.\n" + nul();
         QCOMPARE(ban.size(), 45);
-        QCOMPARE(RconCodec::ClassifyReply(ban), ReplyKind::BanNotice);
+        QCOMPARE(RconCodec::classifyReply(ban), ReplyKind::BanNotice);
 
         const QString output = mark() + "l" + QString(38, QLatin1Char('x')) + nul(2);
         QCOMPARE(output.size(), 45);
-        QCOMPARE(RconCodec::ClassifyReply(output), ReplyKind::Ordinary);
+        QCOMPARE(RconCodec::classifyReply(output), ReplyKind::Ordinary);
 
         const QString noMark = "12345You have been banned from this server.\n" + nul();
         QCOMPARE(noMark.size(), 45);
-        QCOMPARE(RconCodec::ClassifyReply(noMark), ReplyKind::Ordinary);
+        QCOMPARE(RconCodec::classifyReply(noMark), ReplyKind::Ordinary);
     }
 
     void cleanReply_data() {
@@ -255,7 +255,7 @@ private Q_SLOTS:
     void cleanReply() {
         QFETCH(QString, datagram);
         QFETCH(QString, shown);
-        QCOMPARE(RconCodec::CleanReply(datagram), shown);
+        QCOMPARE(RconCodec::cleanReply(datagram), shown);
     }
 };
 

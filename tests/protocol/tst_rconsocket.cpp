@@ -16,9 +16,9 @@ class Arrivals final {
 public:
     explicit Arrivals(RconSocket &socket)
         : m_socket(socket) {
-        QObject::connect(&socket, &RconSocket::dataArrival, [this](int bytes) {
+        QObject::connect(&socket, &RconSocket::datagramArrived, [this](int bytes) {
             sizes.append(bytes);
-            data.append(m_socket.getData().toLatin1());
+            data.append(m_socket.takeDatagram().toLatin1());
             if (onArrival)
                 onArrival();
         });
@@ -32,7 +32,7 @@ private:
 };
 
 bool aimAt(RconSocket &socket, const QString &host, quint16 port) {
-    return socket.setRemoteHost(host) && socket.setRemotePort(port) && socket.bind();
+    return socket.setServerHost(host) && socket.setServerPort(port) && socket.bind();
 }
 
 QByteArray allByteValues() {
@@ -64,7 +64,7 @@ private Q_SLOTS:
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
         QVERIFY(socket.localPort() != 0);
 
-        QVERIFY(socket.sendData(QString::fromLatin1(allByteValues())));
+        QVERIFY(socket.send(QString::fromLatin1(allByteValues())));
         QVERIFY(server.waitForDatagrams(1));
         QCOMPARE(server.received(0), allByteValues());
         QCOMPARE(server.datagrams().first().senderPort, socket.localPort());
@@ -85,8 +85,8 @@ private Q_SLOTS:
         QByteArray big(RconSocket::MaxDatagramSize, 'x');
         big[0] = '\xFF';
         big[big.size() - 1] = '\0';
-        QVERIFY(socket.sendData(QString::fromLatin1(big)));
-        QVERIFY(!socket.sendData(QString(RconSocket::MaxDatagramSize + 1, QLatin1Char('y'))));
+        QVERIFY(socket.send(QString::fromLatin1(big)));
+        QVERIFY(!socket.send(QString(RconSocket::MaxDatagramSize + 1, QLatin1Char('y'))));
         QVERIFY(server.waitForDatagrams(1));
         QCOMPARE(server.received(0), big);
         QVERIFY(server.sendToLastSender(big));
@@ -99,9 +99,9 @@ private Q_SLOTS:
         FakeGameServer server;
         RconSocket socket;
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
-        QVERIFY(socket.sendData(QString::fromUtf8("a\xE2\x82\xAC"
-                                                  "b\xF0\x9F\x98\x80"
-                                                  "c\xC3\xA9")));
+        QVERIFY(socket.send(QString::fromUtf8("a\xE2\x82\xAC"
+                                              "b\xF0\x9F\x98\x80"
+                                              "c\xC3\xA9")));
         QVERIFY(server.waitForDatagrams(1));
         QCOMPARE(server.received(0), QByteArray("a?b?c\xE9"));
     }
@@ -111,7 +111,7 @@ private Q_SLOTS:
         RconSocket socket;
         Arrivals arrivals(socket);
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
-        QVERIFY(socket.sendData("hello"));
+        QVERIFY(socket.send("hello"));
         QVERIFY(server.waitForDatagrams(1));
         const QByteArray ack = GoldSrcServer::emptyAcknowledgement();
         QVERIFY(server.sendToLastSender("first"));
@@ -120,7 +120,7 @@ private Q_SLOTS:
         QTRY_COMPARE(arrivals.data.size(), 3);
         QCOMPARE(arrivals.data, (QList<QByteArray>{"first", ack, "third one"}));
         QCOMPARE(arrivals.sizes, (QList<int>{5, 7, 9}));
-        QCOMPARE(socket.getData(), QString());
+        QCOMPARE(socket.takeDatagram(), QString());
     }
 
     void datagramFromAnotherPortIsIgnored() {
@@ -128,7 +128,7 @@ private Q_SLOTS:
         RconSocket socket;
         Arrivals arrivals(socket);
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
-        QVERIFY(socket.sendData("hello"));
+        QVERIFY(socket.send("hello"));
         QVERIFY(server.waitForDatagrams(1));
         QVERIFY(server.sendFromForeign(GoldSrcServer::banNotice()));
         QVERIFY(server.sendToLastSender("from the server"));
@@ -147,7 +147,7 @@ private Q_SLOTS:
         RconSocket socket;
         Arrivals arrivals(socket);
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
-        QVERIFY(socket.sendData("rcon"));
+        QVERIFY(socket.send("rcon"));
         QVERIFY(server.waitForDatagrams(1));
 
         QByteArray text;
@@ -173,7 +173,7 @@ private Q_SLOTS:
         RconSocket socket;
         Arrivals arrivals(socket);
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
-        QVERIFY(socket.sendData("rcon"));
+        QVERIFY(socket.send("rcon"));
         QVERIFY(server.waitForDatagrams(1));
         const QByteArray one = GoldSrcServer::consoleReply(QByteArray(300, 'a'));
         const QByteArray two = GoldSrcServer::consoleReply(QByteArray(300, 'b'));
@@ -193,7 +193,7 @@ private Q_SLOTS:
         RconSocket socket;
         Arrivals arrivals(socket);
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
-        QVERIFY(socket.sendData("rcon"));
+        QVERIFY(socket.send("rcon"));
         QVERIFY(server.waitForDatagrams(1));
         QList<QByteArray> wholes;
         QList<QList<QByteArray>> sets;
@@ -218,7 +218,7 @@ private Q_SLOTS:
         RconSocket socket;
         Arrivals arrivals(socket);
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
-        QVERIFY(socket.sendData("rcon"));
+        QVERIFY(socket.send("rcon"));
         QVERIFY(server.waitForDatagrams(1));
         int turns = 0;
         QTimer turn;
@@ -245,7 +245,7 @@ private Q_SLOTS:
         socket.setReassemblyTimeout(50);
         Arrivals arrivals(socket);
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
-        QVERIFY(socket.sendData("rcon"));
+        QVERIFY(socket.send("rcon"));
         QVERIFY(server.waitForDatagrams(1));
         const QList<QByteArray> parts =
             GoldSrcServer::splitPacket(GoldSrcServer::consoleReply(QByteArray(200, 'z')), 9, 120);
@@ -266,7 +266,7 @@ private Q_SLOTS:
         RconSocket socket;
         Arrivals arrivals(socket);
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
-        QVERIFY(socket.sendData("rcon"));
+        QVERIFY(socket.send("rcon"));
         QVERIFY(server.waitForDatagrams(1));
         QVERIFY(server.sendToLastSender(QByteArray("\xFE\xFF\xFF\xFF\x01\x00", 6)));
         QVERIFY(server.sendToLastSender(QByteArray("\xFE\xFF\xFF\xFF\x01\x00\x00\x00\x22xy", 11)));
@@ -282,11 +282,11 @@ private Q_SLOTS:
         FakeGameServer server;
         RconSocket socket;
         Arrivals arrivals(socket);
-        QSignalSpy errors(&socket, &RconSocket::error);
+        QSignalSpy errors(&socket, &RconSocket::failed);
         QVERIFY(aimAt(socket, "localhost", server.port()));
-        QVERIFY(socket.sendData("one"));
-        QVERIFY(socket.sendData("two"));
-        QVERIFY(socket.sendData("three"));
+        QVERIFY(socket.send("one"));
+        QVERIFY(socket.send("two"));
+        QVERIFY(socket.send("three"));
         QVERIFY(server.waitForDatagrams(3));
         QCOMPARE(server.received(0), QByteArray("one"));
         QCOMPARE(server.received(1), QByteArray("two"));
@@ -299,23 +299,23 @@ private Q_SLOTS:
 
     void unknownHostRaisesError() {
         RconSocket socket;
-        QSignalSpy errors(&socket, &RconSocket::error);
+        QSignalSpy errors(&socket, &RconSocket::failed);
         QVERIFY(aimAt(socket, "no-such-server.invalid", 27015));
-        QVERIFY(socket.sendData("waits for the lookup"));
+        QVERIFY(socket.send("waits for the lookup"));
         QVERIFY(errors.wait(30000));
         QCOMPARE(errors.size(), 1);
-        QCOMPARE(errors.first().at(0).toInt(), int(RconSocket::HostNotFound));
+        QCOMPARE(errors.first().at(0).value<RconSocket::Failure>(), RconSocket::Failure::HostNotFound);
         QVERIFY(!errors.first().at(1).toString().isEmpty());
-        QVERIFY(!socket.sendData("after the failure"));
+        QVERIFY(!socket.send("after the failure"));
     }
 
     void unreachablePortRaisesError() {
         RconSocket socket;
-        QSignalSpy errors(&socket, &RconSocket::error);
+        QSignalSpy errors(&socket, &RconSocket::failed);
         QVERIFY(aimAt(socket, "127.0.0.1", deadPort()));
-        QVERIFY(socket.sendData(QString::fromLatin1(GoldSrcServer::mark() + "challenge rcon")));
+        QVERIFY(socket.send(QString::fromLatin1(GoldSrcServer::mark() + "challenge rcon")));
         QVERIFY(errors.wait());
-        QCOMPARE(errors.first().at(0).toInt(), int(RconSocket::ConnectionRefused));
+        QCOMPARE(errors.first().at(0).value<RconSocket::Failure>(), RconSocket::Failure::ConnectionRefused);
         QVERIFY(!errors.first().at(1).toString().isEmpty());
     }
 
@@ -324,13 +324,13 @@ private Q_SLOTS:
         const quint16 port = deadPort();
         RconSocket socket;
         Arrivals arrivals(socket);
-        QSignalSpy errors(&socket, &RconSocket::error);
+        QSignalSpy errors(&socket, &RconSocket::failed);
         QVERIFY(aimAt(socket, "127.0.0.1", port));
-        QVERIFY(socket.sendData("anyone there?"));
+        QVERIFY(socket.send("anyone there?"));
         QVERIFY(errors.wait());
         QUdpSocket server;
         QVERIFY(server.bind(QHostAddress::LocalHost, port));
-        QVERIFY(socket.sendData("hello again"));
+        QVERIFY(socket.send("hello again"));
         QTRY_VERIFY(server.hasPendingDatagrams());
         const QNetworkDatagram request = server.receiveDatagram();
         QCOMPARE(request.data(), QByteArray("hello again"));
@@ -341,15 +341,15 @@ private Q_SLOTS:
 
     void eachConnectAttemptReportsItsOwnError() {
         RconSocket socket;
-        QSignalSpy errors(&socket, &RconSocket::error);
+        QSignalSpy errors(&socket, &RconSocket::failed);
         QVERIFY(aimAt(socket, "127.0.0.1", deadPort()));
-        socket.sendData("one");
+        socket.send("one");
         QVERIFY(errors.wait());
         // Closing, as the program does on an error, drops what was still on its way.
-        socket.sendData("two");
+        socket.send("two");
         socket.close();
         QVERIFY(aimAt(socket, "127.0.0.1", deadPort()));
-        QVERIFY(socket.sendData("three"));
+        QVERIFY(socket.send("three"));
         QVERIFY(errors.wait());
         QCOMPARE(errors.size(), 2);
     }
@@ -359,11 +359,11 @@ private Q_SLOTS:
         RconSocket socket;
         Arrivals arrivals(socket);
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
-        QVERIFY(socket.sendData("first"));
+        QVERIFY(socket.send("first"));
         QVERIFY(server.waitForDatagrams(1));
         QVERIFY(socket.bind());
         QVERIFY(socket.isBound());
-        QVERIFY(socket.sendData("second"));
+        QVERIFY(socket.send("second"));
         QVERIFY(server.waitForDatagrams(2));
         QCOMPARE(server.datagrams().at(1).senderPort, socket.localPort());
         QVERIFY(server.sendToLastSender("reply"));
@@ -372,7 +372,7 @@ private Q_SLOTS:
         const quint16 chosen = deadPort();
         QVERIFY(socket.bind(chosen));
         QCOMPARE(socket.localPort(), chosen);
-        QVERIFY(socket.sendData("third"));
+        QVERIFY(socket.send("third"));
         QVERIFY(server.waitForDatagrams(3));
         QCOMPARE(server.datagrams().at(2).senderPort, chosen);
     }
@@ -383,7 +383,7 @@ private Q_SLOTS:
         Arrivals arrivals(socket);
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
-        QVERIFY(socket.sendData("again"));
+        QVERIFY(socket.send("again"));
         QVERIFY(server.waitForDatagrams(1));
         QVERIFY(server.sendToLastSender("reply"));
         QTRY_COMPARE(arrivals.data.size(), 1);
@@ -393,25 +393,25 @@ private Q_SLOTS:
         QUdpSocket other;
         QVERIFY(other.bind(QHostAddress::AnyIPv4, 0));
         RconSocket socket;
-        QVERIFY(socket.setRemoteHost("127.0.0.1"));
-        QVERIFY(socket.setRemotePort(27015));
+        QVERIFY(socket.setServerHost("127.0.0.1"));
+        QVERIFY(socket.setServerPort(27015));
         QVERIFY(!socket.bind(other.localPort()));
         QVERIFY(!socket.isBound());
         QCOMPARE(socket.localPort(), quint16(0));
-        QVERIFY(!socket.sendData("nowhere"));
+        QVERIFY(!socket.send("nowhere"));
     }
 
     void badSettingsAreRefused() {
         RconSocket socket;
-        QVERIFY(!socket.setRemotePort(0));
-        QVERIFY(!socket.setRemotePort(65536));
-        QVERIFY(!socket.setRemotePort(-1));
-        QVERIFY(socket.setRemotePort(65535));
-        QVERIFY(!socket.setRemoteHost(""));
-        QVERIFY(!socket.setRemoteHost("   "));
-        QVERIFY(!socket.setRemoteHost("two words"));
-        QVERIFY(socket.setRemoteHost(" 127.0.0.1 "));
-        QVERIFY(!socket.sendData("not bound yet"));
+        QVERIFY(!socket.setServerPort(0));
+        QVERIFY(!socket.setServerPort(65536));
+        QVERIFY(!socket.setServerPort(-1));
+        QVERIFY(socket.setServerPort(65535));
+        QVERIFY(!socket.setServerHost(""));
+        QVERIFY(!socket.setServerHost("   "));
+        QVERIFY(!socket.setServerHost("two words"));
+        QVERIFY(socket.setServerHost(" 127.0.0.1 "));
+        QVERIFY(!socket.send("not bound yet"));
     }
 
     void closeIsHarmlessOnASocketNeverBound() {
@@ -420,8 +420,8 @@ private Q_SLOTS:
         socket.close();
         QVERIFY(!socket.isBound());
         QCOMPARE(socket.localPort(), quint16(0));
-        QCOMPARE(socket.getData(), QString());
-        QVERIFY(!socket.sendData("closed"));
+        QCOMPARE(socket.takeDatagram(), QString());
+        QVERIFY(!socket.send("closed"));
     }
 
     void closingInAHandlerDropsTheRestOfTheBatch() {
@@ -433,7 +433,7 @@ private Q_SLOTS:
                 socket.close();
         };
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
-        QVERIFY(socket.sendData("hello"));
+        QVERIFY(socket.send("hello"));
         QVERIFY(server.waitForDatagrams(1));
         QVERIFY(server.sendToLastSender(GoldSrcServer::banNotice()));
         QVERIFY(server.sendToLastSender("stale one"));
@@ -442,7 +442,7 @@ private Q_SLOTS:
         QVERIFY(!socket.isBound());
 
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
-        QVERIFY(socket.sendData("again"));
+        QVERIFY(socket.send("again"));
         QVERIFY(server.waitForDatagrams(2));
         QVERIFY(server.sendToLastSender("fresh"));
         QTRY_COMPARE(arrivals.data.size(), 2);
@@ -456,12 +456,12 @@ private Q_SLOTS:
         RconSocket socket;
         Arrivals arrivals(socket);
         QVERIFY(aimAt(socket, "127.0.0.1", server.port()));
-        QVERIFY(socket.sendData(QString::fromLatin1(GoldSrcServer::mark() + "challenge rcon")));
+        QVERIFY(socket.send(QString::fromLatin1(GoldSrcServer::mark() + "challenge rcon")));
         QTRY_COMPARE(arrivals.data.size(), 1);
         const QByteArray reply = arrivals.data.first();
         QVERIFY(reply.startsWith(GoldSrcServer::mark() + "challenge rcon "));
         const QByteArray challenge = reply.mid(19).chopped(2);
-        QVERIFY(socket.sendData(
+        QVERIFY(socket.send(
             QString::fromLatin1(GoldSrcServer::mark() + "rcon " + challenge + " secret cvarlist")));
         QTRY_VERIFY(!arrivals.data.isEmpty() && arrivals.data.last().contains("Total CVars"));
         for (qsizetype i = 1; i < arrivals.data.size(); ++i)

@@ -1,8 +1,6 @@
 #include "tests/support/runnablefolder.h"
 
-#include "rcon/app/program.h"
 #include "rcon/passwords/passwordfile.h"
-#include "tests/support/fakeplatform.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,9 +15,8 @@ RunnableFolder::RunnableFolder(ProgramFolder::Settings settings)
     if (::link(QFile::encodeName(built).constData(), QFile::encodeName(copy).constData()) != 0)
         QFile::copy(built, copy);
     if (settings == ProgramFolder::Settings::Default) {
-        FakePlatform platform;
-        Program program(folder.path(), folder.optionsFile(), platform);
-        program.passwordFile().write(PasswordFile::userpass, QStringLiteral("guard"));
+        PasswordFile(folder.filePath(QString(PasswordFile::FileName)), IniAccess::direct())
+            .setAccessPassword(QStringLiteral("guard"));
     }
 }
 
