@@ -308,6 +308,12 @@ void FrmRcon::buildMenus() {
             emit serverLogRequested();
     });
 
+    // The Servers window after it; Ctrl+K works in this window, connected or not.
+    MnuServers = addAction(MnuCommands, QStringLiteral("MnuServers"), QStringLiteral("Servers..."));
+    MnuServers->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    QWidget::addAction(MnuServers);
+    connect(MnuServers, &QAction::triggered, this, &FrmRcon::serversRequested);
+
     MnuOptions = addMenu(nullptr, QStringLiteral("MnuOptions"), QStringLiteral("Options"));
     MnuConnect = addAction(MnuOptions, QStringLiteral("MnuConnect"), QStringLiteral("Connect . ."));
     MnuProperties =
@@ -315,10 +321,13 @@ void FrmRcon::buildMenus() {
     MnuOptions->addSeparator()->setObjectName(QStringLiteral("Split5"));
     MnuPassManager =
         addAction(MnuOptions, QStringLiteral("MnuPassManager"), QStringLiteral("Password Manager"));
+    MnuOptions->addSeparator()->setObjectName(QStringLiteral("SplitServers"));
+    MnuOptions->addAction(MnuServers);
 
     MnuTray = addMenu(nullptr, QStringLiteral("MnuTray"), QStringLiteral("TrayMenu"));
     MnuTrayConnect =
         addAction(MnuTray, QStringLiteral("MnuTrayConnect"), QStringLiteral("Connect"));
+    MnuTray->addAction(MnuServers);
     MnuTrayDConnect =
         addAction(MnuTray, QStringLiteral("MnuTrayDConnect"), QStringLiteral("Disconnect"));
     MnuTrayDConnect->setEnabled(false);

@@ -80,6 +80,7 @@ Q_SIGNALS:
     void passwordManagerRequested();
     void playersRequested();
     void serverLogRequested();
+    void serversRequested();
 
 protected:
     void changeEvent(QEvent *event) override;
@@ -155,6 +156,9 @@ private:
     QAction *MnuPlayers = nullptr; // "Players...", after the specified entries
     // "Server Log...", after "Players..."
     QAction *MnuServerLog = nullptr;
+    // "Servers...": after "Server Log...", at the end of the Options menu and after the tray's
+    // "Connect"; one entry in the three menus.
+    QAction *MnuServers = nullptr;
     QAction *MnuConnect = nullptr;
     QAction *MnuProperties = nullptr;
     QAction *MnuPassManager = nullptr;
