@@ -2,12 +2,29 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
 namespace {
 
-enum class Option { Host, Port, Timeout, Wait, Json, PasswordFile, Help, Version };
+enum class Option {
+    Host,
+    Port,
+    Server,
+    Group,
+    All,
+    Parallel,
+    Query,
+    Players,
+    Rules,
+    Timeout,
+    Wait,
+    Json,
+    PasswordFile,
+    Help,
+    Version
+};
 
 struct OptionName {
     const char *longName;
@@ -17,10 +34,21 @@ struct OptionName {
 };
 
 constexpr OptionName Options[] = {
-    {"host", 'H', Option::Host, true},     {"port", 'p', Option::Port, true},
-    {"timeout", 0, Option::Timeout, true}, {"wait", 0, Option::Wait, true},
-    {"json", 0, Option::Json, false},      {"password-file", 0, Option::PasswordFile, true},
-    {"help", 'h', Option::Help, false},    {"version", 0, Option::Version, false},
+    {"host", 'H', Option::Host, true},
+    {"port", 'p', Option::Port, true},
+    {"server", 's', Option::Server, true},
+    {"group", 'g', Option::Group, true},
+    {"all", 0, Option::All, false},
+    {"parallel", 0, Option::Parallel, true},
+    {"query", 0, Option::Query, false},
+    {"players", 0, Option::Players, false},
+    {"rules", 0, Option::Rules, false},
+    {"timeout", 0, Option::Timeout, true},
+    {"wait", 0, Option::Wait, true},
+    {"json", 0, Option::Json, false},
+    {"password-file", 0, Option::PasswordFile, true},
+    {"help", 'h', Option::Help, false},
+    {"version", 0, Option::Version, false},
 };
 
 const OptionName *findLong(const QByteArray &name) {
@@ -60,8 +88,8 @@ QString unknownOption(const QByteArray &argument) {
 }
 
 // Takes one option's value; false with error when it is out of range or malformed.
-bool apply(const OptionName &option, const QByteArray &value, CliOptions &options, bool &portGiven,
-           QString &error) {
+bool apply(const OptionName &option, const QByteArray &value, CliOptions &options,
+           std::optional<int> &port, QString &error) {
     const QString shown = QString::fromLocal8Bit(value);
     switch (option.option) {
     case Option::Host:
@@ -69,16 +97,49 @@ bool apply(const OptionName &option, const QByteArray &value, CliOptions &option
             error = QStringLiteral("--host needs a server name or address");
             return false;
         }
-        options.host = shown;
+        options.servers.append(ServerChoice{ServerChoice::Kind::Host, shown, 0});
         return true;
     case Option::Port:
-        if (const auto port = portNumber(value)) {
-            options.port = *port;
-            portGiven = true;
+        if (const auto number = portNumber(value)) {
+            port = *number;
             return true;
         }
         error = QStringLiteral("bad port \"%1\" (1 to 65535)").arg(shown);
         return false;
+    case Option::Server:
+    case Option::Group:
+        if (value.trimmed().isEmpty()) {
+            error = QStringLiteral("--%1 needs a name").arg(QLatin1String(option.longName));
+            return false;
+        }
+        options.servers.append(ServerChoice{
+            option.option == Option::Server ? ServerChoice::Kind::Saved : ServerChoice::Kind::Group,
+            shown, 0});
+        return true;
+    case Option::All:
+        options.servers.append(ServerChoice{ServerChoice::Kind::All, {}, 0});
+        return true;
+    case Option::Parallel: {
+        bool ok = false;
+        const int count = value.toInt(&ok);
+        if (!ok || count < 1 || count > CliOptions::MaxParallel) {
+            error = QStringLiteral("bad parallel \"%1\" (servers at a time, 1 to %2)")
+                        .arg(shown)
+                        .arg(CliOptions::MaxParallel);
+            return false;
+        }
+        options.parallel = count;
+        return true;
+    }
+    case Option::Query:
+        options.query = true;
+        return true;
+    case Option::Players:
+        options.players = true;
+        return true;
+    case Option::Rules:
+        options.rules = true;
+        return true;
     case Option::Timeout: {
         bool ok = false;
         const double seconds = value.toDouble(&ok);
@@ -88,6 +149,7 @@ bool apply(const OptionName &option, const QByteArray &value, CliOptions &option
             return false;
         }
         options.timeoutMs = qMax(1, int(std::lround(seconds * 1000)));
+        options.timeoutGiven = true;
         return true;
     }
     case Option::Wait: {
@@ -120,32 +182,60 @@ bool apply(const OptionName &option, const QByteArray &value, CliOptions &option
     return false;
 }
 
-// "host:port" in --host, the way game servers are usually written down. An address with more
-// than one colon is IPv6 and stays whole.
-bool splitHostPort(CliOptions &options, bool portGiven, QString &error) {
-    const qsizetype colon = options.host.lastIndexOf(QLatin1Char(':'));
-    if (colon < 0 || options.host.indexOf(QLatin1Char(':')) != colon)
+// "host:port" in --host, the way game servers are usually written down; --port, else 27015,
+// for a host without one. An address with more than one colon is IPv6 and stays whole.
+bool splitHostPort(ServerChoice &server, std::optional<int> portOption, QString &error) {
+    server.port = portOption.value_or(CliOptions::DefaultPort);
+    const qsizetype colon = server.value.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0 || server.value.indexOf(QLatin1Char(':')) != colon)
         return true;
-    const auto port = portNumber(options.host.mid(colon + 1).toLatin1());
+    const auto port = portNumber(server.value.mid(colon + 1).toLatin1());
     if (!port || colon == 0) {
-        error = QStringLiteral("bad server \"%1\" (HOST or HOST:PORT)").arg(options.host);
+        error = QStringLiteral("bad server \"%1\" (HOST or HOST:PORT)").arg(server.value);
         return false;
     }
-    if (portGiven && *port != options.port) {
+    if (portOption && *port != *portOption) {
         error = QStringLiteral("two ports given: %1 in --host and %2 in --port")
                     .arg(*port)
-                    .arg(options.port);
+                    .arg(*portOption);
         return false;
     }
-    options.host.truncate(colon);
-    options.port = *port;
+    server.value.truncate(colon);
+    server.port = *port;
+    return true;
+}
+
+// The options that only make sense together.
+bool checkCombinations(const CliOptions &options, bool portGiven, QString &error) {
+    const bool hostGiven = std::any_of(
+        options.servers.cbegin(), options.servers.cend(),
+        [](const ServerChoice &server) { return server.kind == ServerChoice::Kind::Host; });
+    if (options.servers.isEmpty()) {
+        error =
+            QStringLiteral("no server given (--host HOST, --server NAME, --group NAME or --all)");
+        return false;
+    }
+    if (portGiven && !hostGiven) {
+        error = QStringLiteral("--port is the port of the servers given by --host");
+        return false;
+    }
+    if ((options.players || options.rules) && !options.query) {
+        error = QStringLiteral("--%1 goes with --query")
+                    .arg(options.players ? QLatin1String("players") : QLatin1String("rules"));
+        return false;
+    }
+    if (options.query && !options.commands.isEmpty()) {
+        error = QStringLiteral("--query sends no commands (\"%1\" given)")
+                    .arg(options.commands.constFirst());
+        return false;
+    }
     return true;
 }
 
 } // namespace
 
 bool CommandLine::parse(const QList<QByteArray> &arguments, CliOptions &options, QString &error) {
-    bool portGiven = false;
+    std::optional<int> port;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QByteArray &argument = arguments.at(i);
@@ -187,18 +277,18 @@ bool CommandLine::parse(const QList<QByteArray> &arguments, CliOptions &options,
             }
             value = arguments.at(++i);
         }
-        if (!apply(*option, value.value_or(QByteArray()), options, portGiven, error))
+        if (!apply(*option, value.value_or(QByteArray()), options, port, error))
             return false;
     }
 
     if (options.help || options.version)
         return true;
-    if (options.host.isEmpty()) {
-        error = QStringLiteral("no server given (--host HOST)");
+    if (!checkCombinations(options, port.has_value(), error))
         return false;
+    for (ServerChoice &server : options.servers) {
+        if (server.kind == ServerChoice::Kind::Host && !splitHostPort(server, port, error))
+            return false;
     }
-    if (!splitHostPort(options, portGiven, error))
-        return false;
     for (const QString &command : std::as_const(options.commands)) {
         const QString problem = commandProblem(command);
         if (!problem.isEmpty()) {
