@@ -37,6 +37,7 @@ struct CliOptions {
     bool rules = false;
     QString passwordFile;
     QList<QString> commands;
+    bool list = false; // print the saved servers instead
     bool help = false;
     bool version = false;
 };

@@ -10,9 +10,12 @@
 #include "rcon/cli/serversurvey.h"
 #include "rcon/cli/servertargets.h"
 #include "rcon/protocol/rconcodec.h"
+#include "rcon/servers/passwordkeyring.h"
+#include "rcon/servers/savedservers.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QStandardPaths>
 
 #include <cstdio>
 #include <cstdlib>
@@ -95,6 +98,56 @@ std::optional<QString> commonPassword(const CliOptions &options, const QString &
         return std::nullopt;
     }
     return password.password;
+}
+
+// The per-user options file the Servers window keeps its list in.
+QString optionsFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Talvero/Talvero.conf");
+}
+
+// The passwords the desktop keyring keeps for the saved servers among the targets, read one
+// after another; a server without one is left out. When there is no keyring at all the rest are
+// not asked; a keyring that refuses is told about, and the server goes without.
+QList<std::optional<QString>> keyringPasswords(const QList<ServerTarget> &targets) {
+    QList<std::optional<QString>> passwords(targets.size());
+    PasswordKeyring keyring;
+    QEventLoop loop;
+    int next = 0;
+    bool finished = false;
+    std::function<void()> readNext = [&] {
+        while (next < targets.size() && targets.at(next).keyringKey.isEmpty())
+            ++next;
+        if (next == targets.size()) {
+            finished = true;
+            loop.quit();
+            return;
+        }
+        const int index = next++;
+        keyring.read(targets.at(index).keyringKey, [&, index](const PasswordKeyring::Result &got) {
+            switch (got.status) {
+            case PasswordKeyring::Status::Done:
+                passwords[index] = got.password;
+                break;
+            case PasswordKeyring::Status::NotFound:
+                break;
+            case PasswordKeyring::Status::NoKeyring:
+                next = int(targets.size());
+                break;
+            case PasswordKeyring::Status::Failed:
+                complain(QStringLiteral("warning: the desktop keyring did not give the password "
+                                        "of %1: %2")
+                             .arg(targets.at(index).name, got.message));
+                break;
+            }
+            readNext();
+        });
+    };
+    // Each answer comes from the event loop, never inside read().
+    readNext();
+    if (!finished)
+        loop.exec();
+    return passwords;
 }
 
 // One server: each command sent once the reply to the one before is printed, the next line
@@ -303,29 +356,62 @@ int main(int argc, char *argv[]) {
                    : ExitStatus::OtherError;
     }
 
-    QList<SavedServer> saved;
+    SavedServers saved(optionsFile());
+    if (options.list || ServerTargets::needSaved(options.servers))
+        saved.load();
+    if (options.list)
+        return writeOut(ServerTargets::listing(saved)) ? ExitStatus::Success
+                                                       : ExitStatus::OtherError;
     QList<ServerTarget> targets;
-    if (!ServerTargets::resolve(options.servers, saved, targets, error)) {
+    QStringList warnings;
+    const bool resolved = ServerTargets::resolve(options.servers, saved, targets, error, &warnings);
+    for (const QString &warning : std::as_const(warnings))
+        complain(QStringLiteral("warning: ") + warning);
+    if (!resolved) {
         complain(error);
         return ExitStatus::Usage;
     }
     if (options.query)
         return runQuery(options, targets);
 
-    const QString prompt =
-        targets.size() == 1 ? QStringLiteral("rcon password for %1:%2: ")
-                                  .arg(targets.constFirst().host)
-                                  .arg(targets.constFirst().port)
-                            : QStringLiteral("rcon password for %1 servers: ").arg(targets.size());
-    int status = ExitStatus::Success;
-    const std::optional<QString> password = commonPassword(options, prompt, status);
-    if (!password)
-        return status;
+    // A saved server's own password from the keyring; the one common password for the others,
+    // asked for once.
+    QList<std::optional<QString>> passwords = keyringPasswords(targets);
+    QStringList without;
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        if (!passwords.at(i))
+            without.append(QStringLiteral("%1:%2").arg(targets.at(i).host).arg(targets.at(i).port));
+    }
+    if (!without.isEmpty()) {
+        const QString prompt =
+            without.size() == 1
+                ? QStringLiteral("rcon password for %1: ").arg(without.constFirst())
+                : QStringLiteral("rcon password for %1 servers: ").arg(without.size());
+        int status = ExitStatus::Success;
+        const std::optional<QString> password = commonPassword(options, prompt, status);
+        if (!password)
+            return status;
+        for (std::optional<QString> &each : passwords) {
+            if (!each)
+                each = password;
+        }
+    }
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        if (const QString problem = RconCodec::PasswordProblem(*passwords.at(i));
+            !problem.isEmpty()) {
+            complain(
+                QStringLiteral("the password kept for %1: %2").arg(targets.at(i).name, problem));
+            return ExitStatus::Usage;
+        }
+    }
 
     if (targets.size() == 1)
-        return runOne(options, targets.constFirst(), *password);
+        return runOne(options, targets.constFirst(), *passwords.constFirst());
     QList<RconFanout::Server> servers;
-    for (const ServerTarget &target : std::as_const(targets))
-        servers.append(RconFanout::Server{target.name, {target.host, target.port, *password}});
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        const ServerTarget &target = targets.at(i);
+        servers.append(
+            RconFanout::Server{target.name, {target.host, target.port, *passwords.at(i)}});
+    }
     return runMany(options, servers);
 }

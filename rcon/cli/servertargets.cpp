@@ -2,6 +2,7 @@
 
 #include "rcon/protocol/a2s.h"
 #include "rcon/protocol/serverquery.h"
+#include "rcon/servers/savedservers.h"
 
 #include <QHash>
 #include <QSet>
@@ -12,51 +13,33 @@ namespace ServerTargets {
 
 namespace {
 
-// How a server is told apart from another: its host, in any case, and its port.
-QString identity(const QString &host, int port) {
-    return ServerQuery::serverKey(host.toLower(), quint16(port));
-}
-
-QString shownName(const SavedServer &server) {
-    const QString &name = !server.label.trimmed().isEmpty()      ? server.label
-                          : !server.lastName.trimmed().isEmpty() ? server.lastName
-                                                                 : server.address;
-    // One line whatever was typed or sent: the name begins every line of the server's output.
-    return A2s::rowText(name.trimmed().toUtf8());
-}
-
-// The saved servers whose label, last name or address is the name; exactly, else in any case.
-QList<const SavedServer *> named(const QList<SavedServer> &saved, const QString &name) {
-    for (const Qt::CaseSensitivity sensitivity : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
-        QList<const SavedServer *> found;
-        for (const SavedServer &server : saved) {
-            const auto is = [&](const QString &text) {
-                return !text.isEmpty() && text.trimmed().compare(name.trimmed(), sensitivity) == 0;
-            };
-            if (is(server.label) || is(server.lastName) || is(server.address))
-                found.append(&server);
-        }
-        if (!found.isEmpty())
-            return found;
+// Of several saved servers a name fits in any case, the one it fits exactly, if only one does.
+QList<SavedServer> exactly(const QList<SavedServer> &found, const QString &name) {
+    QList<SavedServer> exact;
+    for (const SavedServer &server : found) {
+        if (server.label.trimmed() == name.trimmed() || server.lastName == name.trimmed() ||
+            server.address == name.trimmed())
+            exact.append(server);
     }
-    return {};
+    return exact.size() == 1 ? exact : found;
 }
 
-QList<const SavedServer *> inGroup(const QList<SavedServer> &saved, const QString &group) {
-    for (const Qt::CaseSensitivity sensitivity : {Qt::CaseSensitive, Qt::CaseInsensitive}) {
-        QList<const SavedServer *> found;
-        for (const SavedServer &server : saved) {
-            if (!server.group.isEmpty() &&
-                server.group.trimmed().compare(group.trimmed(), sensitivity) == 0)
-                found.append(&server);
-        }
-        if (!found.isEmpty())
-            return found;
-    }
-    return {};
+// A name or a group as one field of a line: no tab, no line break.
+QString field(const QString &text) {
+    return A2s::rowText(text.trimmed().toUtf8());
 }
 
 } // namespace
+
+QByteArray listing(const SavedServers &saved) {
+    QString text;
+    for (const SavedServer &server : saved.servers()) {
+        text += QStringList{field(server.displayName()), field(server.address), field(server.group)}
+                    .join(QLatin1Char('\t')) +
+                QLatin1Char('\n');
+    }
+    return text.toUtf8();
+}
 
 bool needSaved(const QList<ServerChoice> &choices) {
     return std::any_of(choices.cbegin(), choices.cend(), [](const ServerChoice &choice) {
@@ -64,64 +47,84 @@ bool needSaved(const QList<ServerChoice> &choices) {
     });
 }
 
-bool resolve(const QList<ServerChoice> &choices, const QList<SavedServer> &saved,
-             QList<ServerTarget> &targets, QString &error) {
+bool resolve(const QList<ServerChoice> &choices, const SavedServers &saved,
+             QList<ServerTarget> &targets, QString &error, QStringList *warnings) {
     targets.clear();
     QSet<QString> taken;
-    const auto add = [&](ServerTarget target) {
-        if (!taken.contains(identity(target.host, target.port))) {
-            taken.insert(identity(target.host, target.port));
-            targets.append(std::move(target));
-        }
+    const auto add = [&](const ServerAddress &address, const QString &name,
+                         const QString &keyringKey) {
+        if (taken.contains(address.key()))
+            return;
+        taken.insert(address.key());
+        targets.append(ServerTarget{name, address.host, address.port, keyringKey});
     };
-    const auto addSaved = [&](const SavedServer &server) {
-        add(ServerTarget{shownName(server), server.host, server.port, true});
+    // A saved server's name begins every line of its output: one line, whatever was typed.
+    const auto addSaved = [&](const SavedServer &server, bool named) {
+        const std::optional<ServerAddress> address = server.endpoint();
+        if (!address) {
+            const QString problem =
+                QStringLiteral("the saved server \"%1\" has an address that cannot be read")
+                    .arg(server.address);
+            if (named)
+                error = problem;
+            else if (warnings)
+                warnings->append(problem + QStringLiteral(": left out"));
+            return !named;
+        }
+        add(*address, A2s::rowText(server.displayName().trimmed().toUtf8()), address->keyringKey());
+        return true;
     };
 
     for (const ServerChoice &choice : choices) {
         switch (choice.kind) {
-        case ServerChoice::Kind::Host:
-            add(ServerTarget{ServerQuery::serverKey(choice.value, quint16(choice.port)),
-                             choice.value, choice.port, false});
+        case ServerChoice::Kind::Host: {
+            const ServerAddress address{choice.value, quint16(choice.port)};
+            add(address, ServerQuery::serverKey(choice.value, address.port), QString());
             break;
+        }
         case ServerChoice::Kind::Saved: {
-            const QList<const SavedServer *> found = named(saved, choice.value);
+            const QList<SavedServer> found = exactly(saved.named(choice.value), choice.value);
             if (found.isEmpty()) {
                 error = QStringLiteral("no saved server is called \"%1\"").arg(choice.value);
                 return false;
             }
             if (found.size() > 1) {
                 QStringList addresses;
-                for (const SavedServer *server : found)
-                    addresses.append(server->address);
-                error = QStringLiteral("\"%1\" names %2 saved servers (%3): give its address")
+                for (const SavedServer &server : found)
+                    addresses.append(server.address);
+                error = QStringLiteral("\"%1\" names %2 saved servers (%3): give one's address")
                             .arg(choice.value)
                             .arg(found.size())
                             .arg(addresses.join(QStringLiteral(", ")));
                 return false;
             }
-            addSaved(*found.constFirst());
+            if (!addSaved(found.constFirst(), true))
+                return false;
             break;
         }
         case ServerChoice::Kind::Group: {
-            const QList<const SavedServer *> found = inGroup(saved, choice.value);
+            const QList<SavedServer> found = saved.inGroup(choice.value);
             if (found.isEmpty()) {
                 error = QStringLiteral("no saved server in the group \"%1\"").arg(choice.value);
                 return false;
             }
-            for (const SavedServer *server : found)
-                addSaved(*server);
+            for (const SavedServer &server : found)
+                addSaved(server, false);
             break;
         }
         case ServerChoice::Kind::All:
-            if (saved.isEmpty()) {
+            if (saved.servers().isEmpty()) {
                 error = QStringLiteral("--all: no saved servers (the Servers window keeps them)");
                 return false;
             }
-            for (const SavedServer &server : saved)
-                addSaved(server);
+            for (const SavedServer &server : saved.servers())
+                addSaved(server, false);
             break;
         }
+    }
+    if (targets.isEmpty()) {
+        error = QStringLiteral("no server to talk to");
+        return false;
     }
 
     // Two servers under one name (the same label twice) are told apart by their addresses.
@@ -129,7 +132,7 @@ bool resolve(const QList<ServerChoice> &choices, const QList<SavedServer> &saved
     for (const ServerTarget &target : std::as_const(targets))
         ++uses[target.name];
     for (ServerTarget &target : targets) {
-        const QString address = ServerQuery::serverKey(target.host, quint16(target.port));
+        const QString address = ServerAddress{target.host, quint16(target.port)}.key();
         if (uses.value(target.name) > 1 && target.name != address)
             target.name += QStringLiteral(" (%1)").arg(address);
     }
