@@ -107,8 +107,9 @@ QString optionsFile() {
 }
 
 // The passwords the desktop keyring keeps for the saved servers among the targets, read one
-// after another; a server without one is left out. When there is no keyring at all the rest are
-// not asked; a keyring that refuses is told about, and the server goes without.
+// after another; a server without one is left out. When there is no keyring, or it refuses
+// (locked, the user said no), the rest are not asked: a locked keyring would ask the user to
+// unlock it once for every server. A refusal is told about.
 QList<std::optional<QString>> keyringPasswords(const QList<ServerTarget> &targets) {
     QList<std::optional<QString>> passwords(targets.size());
     PasswordKeyring keyring;
@@ -127,7 +128,8 @@ QList<std::optional<QString>> keyringPasswords(const QList<ServerTarget> &target
         keyring.read(targets.at(index).keyringKey, [&, index](const PasswordKeyring::Result &got) {
             switch (got.status) {
             case PasswordKeyring::Status::Done:
-                passwords[index] = got.password;
+                if (!got.password.isEmpty())
+                    passwords[index] = got.password;
                 break;
             case PasswordKeyring::Status::NotFound:
                 break;
@@ -135,9 +137,10 @@ QList<std::optional<QString>> keyringPasswords(const QList<ServerTarget> &target
                 next = int(targets.size());
                 break;
             case PasswordKeyring::Status::Failed:
-                complain(QStringLiteral("warning: the desktop keyring did not give the password "
-                                        "of %1: %2")
-                             .arg(targets.at(index).name, got.message));
+                complain(QStringLiteral("warning: the desktop keyring gave no password (%1); the "
+                                        "saved servers get the common password")
+                             .arg(got.message));
+                next = int(targets.size());
                 break;
             }
             readNext();
