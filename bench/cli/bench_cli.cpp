@@ -2,17 +2,24 @@
 // included, beside a bare UDP client's time for the same exchange (challenge and status): in
 // this process, and as a program of its own. The server runs on a thread of its own, as a game
 // server runs on a machine of its own. Each benchmark reports the median of 30 runs.
+// Then talvero-rcon to many servers at once, process start to exit: status to 200 test servers,
+// and --query to 500 beside quakestat (Debian's qstat) asking the same 500 in the same run;
+// ten runs each.
 #include "bench/cli/bareexchange.h"
+#include "bench/serversthread.h"
 #include "tests/support/goldsrcserver.h"
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QThread>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -52,14 +59,39 @@ ServerThread &server() {
     return *runningServer;
 }
 
-// Runs a program to its end; false when it failed or printed no status table.
-bool runProgram(const QString &program, const QStringList &arguments,
-                const QProcessEnvironment &environment) {
+constexpr int StatusServers = 200;
+constexpr int QueryServers = 500;
+
+// Made in main, like the one server.
+bench::ServersThread *runningMany = nullptr;
+
+// Runs a program to its end; its output, or nothing when it failed.
+std::optional<QByteArray> outputOf(const QString &program, const QStringList &arguments,
+                                   const QProcessEnvironment &environment) {
     QProcess process;
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0 && process.readAllStandardOutput().contains(" users\n");
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return std::nullopt;
+    return process.readAllStandardOutput();
+}
+
+// Runs a program to its end; false when it failed or printed no status table.
+bool runProgram(const QString &program, const QStringList &arguments,
+                const QProcessEnvironment &environment) {
+    const std::optional<QByteArray> output = outputOf(program, arguments, environment);
+    return output && output->contains(" users\n");
+}
+
+// -H for each of the first count servers.
+QStringList hostArguments(int count) {
+    QStringList arguments;
+    for (int i = 0; i < count; ++i) {
+        arguments << QStringLiteral("-H")
+                  << QStringLiteral("127.0.0.1:%1").arg(runningMany->ports().at(size_t(i)));
+    }
+    return arguments;
 }
 
 void BM_TalveroRconStatus(benchmark::State &state) {
@@ -96,6 +128,57 @@ void BM_BareClientStatusInProcess(benchmark::State &state) {
     }
 }
 
+void BM_TalveroRconStatus200Servers(benchmark::State &state) {
+    if (!runningMany->isListening())
+        return state.SkipWithError("the test servers cannot listen");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TALVERO_RCON_PASSWORD"), QString::fromLatin1(Password));
+    const QStringList arguments = hostArguments(StatusServers) << QStringLiteral("status");
+    for (auto _ : state) {
+        const std::optional<QByteArray> output =
+            outputOf(QStringLiteral(TALVERO_RCON_PROGRAM), arguments, environment);
+        // Each server's table ends with its "N users" line.
+        if (!output || output->count(" users\n") != StatusServers)
+            return state.SkipWithError("not every server's status came");
+    }
+}
+
+void BM_TalveroRconQuery500Servers(benchmark::State &state) {
+    if (!runningMany->isListening())
+        return state.SkipWithError("the test servers cannot listen");
+    const QStringList arguments = hostArguments(QueryServers) << QStringLiteral("--query");
+    for (auto _ : state) {
+        const std::optional<QByteArray> output =
+            outputOf(QStringLiteral(TALVERO_RCON_PROGRAM), arguments,
+                     QProcessEnvironment::systemEnvironment());
+        if (!output || output->count(": Talvero test server ") != QueryServers)
+            return state.SkipWithError("not every server answered talvero-rcon --query");
+    }
+}
+
+void BM_QuakestatQuery500Servers(benchmark::State &state) {
+    if (!runningMany->isListening())
+        return state.SkipWithError("the test servers cannot listen");
+    const QString quakestat = QStandardPaths::findExecutable(QStringLiteral("quakestat"));
+    if (quakestat.isEmpty())
+        return state.SkipWithError("quakestat (Debian package qstat) is not installed");
+    QTemporaryFile list;
+    if (!list.open())
+        return state.SkipWithError("no server list file");
+    for (int i = 0; i < QueryServers; ++i)
+        list.write("A2S 127.0.0.1:" + QByteArray::number(runningMany->ports().at(size_t(i))) +
+                   '\n');
+    list.flush();
+    const QStringList arguments{QStringLiteral("-f"), list.fileName(), QStringLiteral("-raw"),
+                                QStringLiteral(";")};
+    for (auto _ : state) {
+        const std::optional<QByteArray> output =
+            outputOf(quakestat, arguments, QProcessEnvironment::systemEnvironment());
+        if (!output || output->count(";Talvero test server ") != QueryServers)
+            return state.SkipWithError("quakestat did not read every server");
+    }
+}
+
 // One run an iteration, 30 runs: the median, mean and spread of single runs.
 void thirtyRuns(benchmark::internal::Benchmark *benchmark) {
     benchmark->Iterations(1)
@@ -116,6 +199,9 @@ void thirtyRuns(benchmark::internal::Benchmark *benchmark) {
 BENCHMARK(BM_TalveroRconStatus)->Apply(thirtyRuns);
 BENCHMARK(BM_BareClientStatusProcess)->Apply(thirtyRuns);
 BENCHMARK(BM_BareClientStatusInProcess)->Apply(thirtyRuns)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TalveroRconStatus200Servers)->Apply(thirtyRuns)->Repetitions(10);
+BENCHMARK(BM_TalveroRconQuery500Servers)->Apply(thirtyRuns)->Repetitions(10);
+BENCHMARK(BM_QuakestatQuery500Servers)->Apply(thirtyRuns)->Repetitions(10);
 
 int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
@@ -124,7 +210,10 @@ int main(int argc, char *argv[]) {
         return 1;
     ServerThread serverThread;
     runningServer = &serverThread;
+    bench::ServersThread manyServers(QueryServers);
+    runningMany = &manyServers;
     benchmark::RunSpecifiedBenchmarks();
+    runningMany = nullptr;
     runningServer = nullptr;
     benchmark::Shutdown();
     return 0;

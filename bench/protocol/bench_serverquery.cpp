@@ -3,71 +3,25 @@
 // the same 500 servers, as a process, timed from its start to its end. The servers answer on a
 // thread of their own, as game servers answer from machines of their own. range(0): 1 when
 // every server insists on a challenge round first.
+#include "bench/serversthread.h"
 #include "rcon/protocol/serverquery.h"
-#include "tests/support/goldsrcserver.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-#include <QThread>
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 namespace {
 
 constexpr int ServerCount = 500;
 
-// The servers, each on a port of its own, all answering on one thread.
-class ServersThread final {
-public:
-    ServersThread() {
-        m_thread.start();
-        // The servers are made in the context's thread, and live there.
-        m_context.moveToThread(&m_thread);
-        QMetaObject::invokeMethod(
-            &m_context,
-            [this] {
-                for (int i = 0; i < ServerCount; ++i) {
-                    auto server = std::make_unique<GoldSrcServer>();
-                    if (!server->listen())
-                        return;
-                    server->setHostname("Talvero test server " + QByteArray::number(i + 1));
-                    m_ports.push_back(server->port());
-                    m_servers.push_back(std::move(server));
-                }
-            },
-            Qt::BlockingQueuedConnection);
-    }
-    ~ServersThread() {
-        QMetaObject::invokeMethod(
-            &m_context, [this] { m_servers.clear(); }, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
-    bool isListening() const { return int(m_ports.size()) == ServerCount; }
-    const std::vector<quint16> &ports() const { return m_ports; }
-    void setChallengeRequired(bool required) {
-        QMetaObject::invokeMethod(
-            &m_context,
-            [this, required] {
-                for (const auto &server : m_servers)
-                    server->queries().setChallengeRequired(required);
-            },
-            Qt::BlockingQueuedConnection);
-    }
-
-private:
-    QThread m_thread;
-    QObject m_context;
-    std::vector<std::unique_ptr<GoldSrcServer>> m_servers;
-    std::vector<quint16> m_ports;
-};
+using bench::ServersThread;
 
 ServersThread *runningServers = nullptr;
 
@@ -150,7 +104,7 @@ int main(int argc, char *argv[]) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    ServersThread servers;
+    ServersThread servers(ServerCount);
     runningServers = &servers;
     benchmark::RunSpecifiedBenchmarks();
     runningServers = nullptr;

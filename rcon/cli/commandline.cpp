@@ -2,12 +2,30 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
 namespace {
 
-enum class Option { Host, Port, Timeout, Wait, Json, PasswordFile, Help, Version };
+enum class Option {
+    Host,
+    Port,
+    Server,
+    Group,
+    All,
+    Parallel,
+    Query,
+    Players,
+    Rules,
+    List,
+    Timeout,
+    Wait,
+    Json,
+    PasswordFile,
+    Help,
+    Version
+};
 
 struct OptionName {
     const char *longName;
@@ -18,6 +36,10 @@ struct OptionName {
 
 constexpr OptionName Options[] = {
     {"host", 'H', Option::Host, true},     {"port", 'p', Option::Port, true},
+    {"server", 's', Option::Server, true}, {"group", 'g', Option::Group, true},
+    {"all", 0, Option::All, false},        {"parallel", 0, Option::Parallel, true},
+    {"query", 0, Option::Query, false},    {"players", 0, Option::Players, false},
+    {"rules", 0, Option::Rules, false},    {"list", 0, Option::List, false},
     {"timeout", 0, Option::Timeout, true}, {"wait", 0, Option::Wait, true},
     {"json", 0, Option::Json, false},      {"password-file", 0, Option::PasswordFile, true},
     {"help", 'h', Option::Help, false},    {"version", 0, Option::Version, false},
@@ -60,8 +82,8 @@ QString unknownOption(const QByteArray &argument) {
 }
 
 // Takes one option's value; false with error when it is out of range or malformed.
-bool apply(const OptionName &option, const QByteArray &value, CliOptions &options, bool &portGiven,
-           QString &error) {
+bool apply(const OptionName &option, const QByteArray &value, CliOptions &options,
+           std::optional<int> &port, QString &error) {
     const QString shown = QString::fromLocal8Bit(value);
     switch (option.option) {
     case Option::Host:
@@ -69,16 +91,52 @@ bool apply(const OptionName &option, const QByteArray &value, CliOptions &option
             error = QStringLiteral("--host needs a server name or address");
             return false;
         }
-        options.host = shown;
+        options.servers.append(ServerChoice{ServerChoice::Kind::Host, shown, 0});
         return true;
     case Option::Port:
-        if (const auto port = portNumber(value)) {
-            options.port = *port;
-            portGiven = true;
+        if (const auto number = portNumber(value)) {
+            port = *number;
             return true;
         }
         error = QStringLiteral("bad port \"%1\" (1 to 65535)").arg(shown);
         return false;
+    case Option::Server:
+    case Option::Group:
+        if (value.trimmed().isEmpty()) {
+            error = QStringLiteral("--%1 needs a name").arg(QLatin1String(option.longName));
+            return false;
+        }
+        options.servers.append(ServerChoice{
+            option.option == Option::Server ? ServerChoice::Kind::Saved : ServerChoice::Kind::Group,
+            shown, 0});
+        return true;
+    case Option::All:
+        options.servers.append(ServerChoice{ServerChoice::Kind::All, {}, 0});
+        return true;
+    case Option::Parallel: {
+        bool ok = false;
+        const int count = value.toInt(&ok);
+        if (!ok || count < 1 || count > CliOptions::MaxParallel) {
+            error = QStringLiteral("bad parallel \"%1\" (servers at a time, 1 to %2)")
+                        .arg(shown)
+                        .arg(CliOptions::MaxParallel);
+            return false;
+        }
+        options.parallel = count;
+        return true;
+    }
+    case Option::Query:
+        options.query = true;
+        return true;
+    case Option::Players:
+        options.players = true;
+        return true;
+    case Option::Rules:
+        options.rules = true;
+        return true;
+    case Option::List:
+        options.list = true;
+        return true;
     case Option::Timeout: {
         bool ok = false;
         const double seconds = value.toDouble(&ok);
@@ -88,6 +146,7 @@ bool apply(const OptionName &option, const QByteArray &value, CliOptions &option
             return false;
         }
         options.timeoutMs = qMax(1, int(std::lround(seconds * 1000)));
+        options.timeoutGiven = true;
         return true;
     }
     case Option::Wait: {
@@ -120,32 +179,60 @@ bool apply(const OptionName &option, const QByteArray &value, CliOptions &option
     return false;
 }
 
-// "host:port" in --host, the way game servers are usually written down. An address with more
-// than one colon is IPv6 and stays whole.
-bool splitHostPort(CliOptions &options, bool portGiven, QString &error) {
-    const qsizetype colon = options.host.lastIndexOf(QLatin1Char(':'));
-    if (colon < 0 || options.host.indexOf(QLatin1Char(':')) != colon)
+// "host:port" in --host, the way game servers are usually written down; --port, else 27015,
+// for a host without one. An address with more than one colon is IPv6 and stays whole.
+bool splitHostPort(ServerChoice &server, std::optional<int> portOption, QString &error) {
+    server.port = portOption.value_or(CliOptions::DefaultPort);
+    const qsizetype colon = server.value.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0 || server.value.indexOf(QLatin1Char(':')) != colon)
         return true;
-    const auto port = portNumber(options.host.mid(colon + 1).toLatin1());
+    const auto port = portNumber(server.value.mid(colon + 1).toLatin1());
     if (!port || colon == 0) {
-        error = QStringLiteral("bad server \"%1\" (HOST or HOST:PORT)").arg(options.host);
+        error = QStringLiteral("bad server \"%1\" (HOST or HOST:PORT)").arg(server.value);
         return false;
     }
-    if (portGiven && *port != options.port) {
+    if (portOption && *port != *portOption) {
         error = QStringLiteral("two ports given: %1 in --host and %2 in --port")
                     .arg(*port)
-                    .arg(options.port);
+                    .arg(*portOption);
         return false;
     }
-    options.host.truncate(colon);
-    options.port = *port;
+    server.value.truncate(colon);
+    server.port = *port;
+    return true;
+}
+
+// The options that only make sense together.
+bool checkCombinations(const CliOptions &options, bool portGiven, QString &error) {
+    const bool hostGiven = std::any_of(
+        options.servers.cbegin(), options.servers.cend(),
+        [](const ServerChoice &server) { return server.kind == ServerChoice::Kind::Host; });
+    if (options.servers.isEmpty()) {
+        error =
+            QStringLiteral("no server given (--host HOST, --server NAME, --group NAME or --all)");
+        return false;
+    }
+    if (portGiven && !hostGiven) {
+        error = QStringLiteral("--port is the port of the servers given by --host");
+        return false;
+    }
+    if ((options.players || options.rules) && !options.query) {
+        error = QStringLiteral("--%1 goes with --query")
+                    .arg(options.players ? QLatin1String("players") : QLatin1String("rules"));
+        return false;
+    }
+    if (options.query && !options.commands.isEmpty()) {
+        error = QStringLiteral("--query sends no commands (\"%1\" given)")
+                    .arg(options.commands.constFirst());
+        return false;
+    }
     return true;
 }
 
 } // namespace
 
 bool CommandLine::parse(const QList<QByteArray> &arguments, CliOptions &options, QString &error) {
-    bool portGiven = false;
+    std::optional<int> port;
     bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QByteArray &argument = arguments.at(i);
@@ -187,18 +274,18 @@ bool CommandLine::parse(const QList<QByteArray> &arguments, CliOptions &options,
             }
             value = arguments.at(++i);
         }
-        if (!apply(*option, value.value_or(QByteArray()), options, portGiven, error))
+        if (!apply(*option, value.value_or(QByteArray()), options, port, error))
             return false;
     }
 
-    if (options.help || options.version)
+    if (options.help || options.version || options.list)
         return true;
-    if (options.host.isEmpty()) {
-        error = QStringLiteral("no server given (--host HOST)");
+    if (!checkCombinations(options, port.has_value(), error))
         return false;
+    for (ServerChoice &server : options.servers) {
+        if (server.kind == ServerChoice::Kind::Host && !splitHostPort(server, port, error))
+            return false;
     }
-    if (!splitHostPort(options, portGiven, error))
-        return false;
     for (const QString &command : std::as_const(options.commands)) {
         const QString problem = commandProblem(command);
         if (!problem.isEmpty()) {
@@ -221,9 +308,11 @@ QString CommandLine::commandProblem(QStringView command) {
 
 QString CommandLine::help() {
     return QStringLiteral(
-        R"(Usage: talvero-rcon -H HOST[:PORT] [OPTION]... [COMMAND]...
-Send remote-console (rcon) commands to a Half-Life or Counter-Strike (GoldSrc)
-dedicated server and print its replies.
+        R"(Usage: talvero-rcon -H HOST[:PORT]... [OPTION]... [COMMAND]...
+  or:  talvero-rcon -s NAME | -g GROUP | --all [OPTION]... [COMMAND]...
+  or:  talvero-rcon SERVERS --query [--players] [--rules] [--json]
+Send remote-console (rcon) commands to Half-Life or Counter-Strike (GoldSrc)
+dedicated servers and print their replies, or ask them what they are.
 
 Each COMMAND is one console command; quote one that holds blanks
 ("changelevel de_dust2"). They are sent in order, each once the reply to the
@@ -231,26 +320,49 @@ one before is whole. Without commands, they are read from standard input, one
 a line (empty lines skipped): at a terminal, a prompt with line editing and
 history ("quit", "exit" or Ctrl+D leaves it); otherwise the whole input.
 
+Servers (each may be given several times, together):
+  -H, --host HOST[:PORT]  a server's name or address
+  -p, --port PORT         the UDP port of a HOST given without one (27015)
+  -s, --server NAME       a saved server of the Servers window, by its label,
+                          its own name or its address
+  -g, --group NAME        every saved server of the group
+      --all               every saved server
+      --list              print the saved servers (name, address and group,
+                          apart by tabs) and exit
+
+With several servers the commands go to all of them at once, each server's in
+order over a session of its own, and every line of a reply begins with the
+server's name and ": "; a server that fails is told about on standard error
+("NAME: ...") and gets nothing more, the others go on. Commands read from
+standard input are all read first; at a terminal each line goes to every
+server still answering.
+
 Options:
-  -H, --host HOST[:PORT]  the server's name or address (required)
-  -p, --port PORT         the server's UDP port (default 27015)
+      --parallel N        talk to at most N servers at a time (default 32)
       --timeout SECONDS   how long to wait for the challenge and for the first
-                          datagram of each reply (default 5)
+                          datagram of each reply (default 5); with --query, for
+                          a server's answer, asked twice in that time (4)
       --wait MS           the quiet time that ends a reply (default 300)
       --json              one JSON object a line per command: "command" and
                           "reply", for status also "status" (the server and
-                          its players)
+                          its players), with several servers also "server"
       --password-file FILE
                           read the password from the first line of FILE
+      --query             instead of commands, ask each server what it is (no
+                          password): one line a server, its name, map, players
+                          (bots among them) and ping
+      --players           with --query, also who is on each server
+      --rules             with --query, also each server's rules
   -h, --help              show this help and exit
       --version           show the version and exit
   --                      end of the options: every argument after it is a
                           command
 
-Password: from --password-file FILE, else from the environment variable
-TALVERO_RCON_PASSWORD, else asked for on the terminal without echo. No option
-takes the password itself, because every user of the machine can read a
-program's command line (ps).
+Password: a saved server's own, when the desktop keyring keeps one for it;
+for the others one password, from --password-file FILE, else from the
+environment variable TALVERO_RCON_PASSWORD, else asked for on the terminal
+without echo (once). No option takes the password itself, because every user
+of the machine can read a program's command line (ps).
 
 The end of a reply: the server does not mark it. An empty acknowledgement (a
 command without output) ends the reply at once, and so does the closing line
@@ -260,16 +372,23 @@ printed as the server's text, split datagrams joined, as UTF-8 (a reply that
 is not valid UTF-8 is read as Latin-1), ending with one line break; a command
 without output prints nothing.
 
-Exit status:
-  0  every command was answered
+--query --json prints one object a server: "server", "name", "map", "game",
+"folder", "players" (a number, bots included), "max_players", "bots",
+"password" and "vac" (true or false), "version", "ping_ms"; with --players
+also "player_list" (each "name", "score", "time" in seconds), with --rules
+also "rules" (names and values).
+
+Exit status (with several servers, the highest of theirs):
+  0  every command was answered (with --query: every server answered)
   1  the output could not be written or the input not read
-  2  bad usage, a command holding a line break, no password, or one holding a
-     double quote where the server cannot read it
+  2  bad usage, a command holding a line break, no password, one holding a
+     double quote where the server cannot read it, a saved server or group
+     that is not there; nothing is sent
   3  no answer within the timeout, or the server's port refused the datagram
   4  the server refused the password
   5  the server has banned this address
   6  the server's name cannot be found
-On a failure nothing more is sent: refused passwords count toward the
-server's ban.
+On a failure nothing more is sent to that server: refused passwords count
+toward the server's ban.
 )");
 }

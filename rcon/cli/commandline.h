@@ -5,16 +5,39 @@
 #include <QString>
 #include <QStringView>
 
+// One way of naming the servers to talk to, in the order given on the command line.
+struct ServerChoice {
+    enum class Kind {
+        Host,  // -H HOST[:PORT]: host and port below
+        Saved, // -s NAME: a saved server by its label, its own name or its address
+        Group, // -g NAME: every saved server of a group
+        All,   // --all: every saved server
+    };
+    Kind kind = Kind::Host;
+    QString value; // the host, the name or the group
+    int port = 0;  // Host only
+    bool operator==(const ServerChoice &) const = default;
+};
+
 // What the command line asked for. Commands keep the bytes they were given, one character per
 // byte, so they reach the server exactly as typed, whatever the terminal's encoding.
 struct CliOptions {
-    QString host;
-    int port = 27015;
+    static constexpr int DefaultPort = 27015;
+    static constexpr int DefaultParallel = 32;
+    static constexpr int MaxParallel = 1024;
+
+    QList<ServerChoice> servers;
     int timeoutMs = 5000;
+    bool timeoutGiven = false;
     int quietMs = 300;
+    int parallel = DefaultParallel;
     bool json = false;
+    bool query = false;
+    bool players = false;
+    bool rules = false;
     QString passwordFile;
     QList<QString> commands;
+    bool list = false; // print the saved servers instead
     bool help = false;
     bool version = false;
 };

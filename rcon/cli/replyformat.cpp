@@ -43,11 +43,17 @@ QString shownText(QStringView rawText) {
     return text;
 }
 
-QByteArray plainOutput(QStringView rawText) {
+QByteArray plainOutput(QStringView rawText, const QString &server) {
     const QString text = shownText(rawText);
     if (text.isEmpty())
         return {};
-    return text.toUtf8() + '\n';
+    if (server.isNull())
+        return text.toUtf8() + '\n';
+    const QString prefix = server + QStringLiteral(": ");
+    QString prefixed;
+    for (const QStringView line : QStringView(text).split(QLatin1Char('\n')))
+        prefixed += prefix + line.toString() + QLatin1Char('\n');
+    return prefixed.toUtf8();
 }
 
 bool isStatusCommand(QStringView command) {
@@ -58,11 +64,14 @@ bool isStatusCommand(QStringView command) {
     return trimmed.first(end).compare(QLatin1String("status"), Qt::CaseInsensitive) == 0;
 }
 
-QByteArray jsonOutput(QStringView command, QStringView rawText, QString *statusError) {
+QByteArray jsonOutput(QStringView command, QStringView rawText, QString *statusError,
+                      const QString &server) {
     QJsonObject object{
         {QStringLiteral("command"), RconCodec::displayText(command)},
         {QStringLiteral("reply"), shownText(rawText)},
     };
+    if (!server.isNull())
+        object.insert(QStringLiteral("server"), server);
     if (isStatusCommand(command)) {
         ServerStatus status;
         QString error;

@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QString>
 
-// The reply log. After every reply the program hands WriteLog what the output pane was given
+// The reply log. After every reply the program hands write() what the output pane was given
 // since the last write: the reply, and what came before it (the line break after the previous
 // reply, a notice). So the log keeps every reply once and in order, across connections and
 // runs, whatever the pane still holds: the pane drops its oldest lines, and the user may empty

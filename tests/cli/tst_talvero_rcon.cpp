@@ -1,13 +1,18 @@
 // talvero-rcon run as a script runs it: a process with its standard input not a terminal and
-// the password in its environment, against a game server on 127.0.0.1 in this process.
+// the password in its environment, against game servers on 127.0.0.1 in this process.
 #include "rcon/protocol/rconcodec.h"
+#include "rcon/servers/passwordkeyring.h"
+#include "rcon/servers/savedservers.h"
 #include "tests/support/fakegameserver.h"
 #include "tests/support/goldsrcserver.h"
+#include "tests/support/sessionbus.h"
+#include "tests/support/testkeyring.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,20 +34,26 @@ struct Run {
     QByteArray err;
 };
 
-QProcessEnvironment environment(const QString &password) {
+// A configuration folder without saved servers, so the user's own never reach a test.
+const QTemporaryDir noSavedServers;
+
+QProcessEnvironment environment(const QString &password,
+                                const QString &configDir = noSavedServers.path()) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("TALVERO_RCON_PASSWORD"));
     if (!password.isNull())
         env.insert(QStringLiteral("TALVERO_RCON_PASSWORD"), password);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
     return env;
 }
 
-// Runs talvero-rcon to its end. The event loop turns meanwhile, so the server in this process
-// answers.
+// Runs talvero-rcon to its end. The event loop turns meanwhile, so the servers in this process
+// answer.
 Run rcon(const QStringList &arguments, const QByteArray &input = {},
-         const QString &password = QStringLiteral("secret")) {
+         const QString &password = QStringLiteral("secret"),
+         const QProcessEnvironment &env = QProcessEnvironment()) {
     QProcess process;
-    process.setProcessEnvironment(environment(password));
+    process.setProcessEnvironment(env.isEmpty() ? environment(password) : env);
     process.start(Program, arguments);
     Run run;
     if (!process.waitForStarted())
@@ -63,6 +74,44 @@ QStringList at(quint16 port, const QStringList &rest) {
                        QString::number(port)} +
            rest;
 }
+
+QString address(quint16 port) {
+    return QStringLiteral("127.0.0.1:%1").arg(port);
+}
+
+// -H for each server.
+QStringList hosts(const QList<quint16> &ports) {
+    QStringList arguments;
+    for (const quint16 port : ports)
+        arguments << QStringLiteral("-H") << address(port);
+    return arguments;
+}
+
+// The lines that begin with "prefix: ", without it.
+QList<QByteArray> linesOf(const QByteArray &out, quint16 port) {
+    const QByteArray prefix = address(port).toLatin1() + ": ";
+    QList<QByteArray> lines;
+    for (const QByteArray &line : out.split('\n')) {
+        if (line.startsWith(prefix))
+            lines.append(line.mid(prefix.size()));
+    }
+    return lines;
+}
+
+// Options naming saved servers: a configuration folder of its own with the list in it.
+class SavedList final {
+public:
+    bool add(const QString &addressText, const QString &label, const QString &group) {
+        SavedServers servers(file());
+        servers.load();
+        return servers.add(addressText, label, group).has_value() && servers.save();
+    }
+    QString configDir() const { return m_dir.path(); }
+
+private:
+    QString file() const { return m_dir.filePath(QStringLiteral("Talvero/Talvero.conf")); }
+    QTemporaryDir m_dir;
+};
 
 quint16 deadPort() {
     QUdpSocket probe;
@@ -150,6 +199,240 @@ private Q_SLOTS:
         QCOMPARE(server.executedCommands(),
                  QStringList({QStringLiteral("hostname"), QStringLiteral("sv_gravity 750"),
                               QStringLiteral("cvarlist")}));
+    }
+
+    // One server holds its first reply back until the others are done: only servers talked to
+    // at once get there. --parallel 2 keeps the third waiting until the second is through.
+    void severalServersAreAnsweredAtOnceEachInOrder() {
+        FakeGameServer held;
+        GoldSrcServer first;
+        GoldSrcServer second;
+        QVERIFY(held.isListening() && first.listen() && second.listen());
+        held.setReplies("status", {GoldSrcServer::consoleReply(first.statusText())});
+        held.setReplies("echo two", {GoldSrcServer::consoleReply("two\n")});
+        bool heldAsked = false;
+        bool released = false;
+        int firstDoneWhenSecondStarted = -1;
+        const auto release = [&] {
+            if (!released && heldAsked && first.executedCommands().size() == 3 &&
+                second.executedCommands().size() == 3) {
+                released = true;
+                held.sendToLastSender(GoldSrcServer::consoleReply("one\n"));
+            }
+        };
+        connect(&held, &FakeGameServer::datagramReceived, this, [&] {
+            heldAsked = heldAsked || held.datagrams().constLast().bytes.endsWith("echo one");
+            release();
+        });
+        connect(&first, &GoldSrcServer::commandExecuted, this, release);
+        connect(&second, &GoldSrcServer::commandExecuted, this, [&] {
+            if (firstDoneWhenSecondStarted < 0)
+                firstDoneWhenSecondStarted = int(first.executedCommands().size());
+            release();
+        });
+
+        const Run run = rcon(hosts({held.port(), first.port(), second.port()}) +
+                                 QStringList{QStringLiteral("--parallel"), QStringLiteral("2"),
+                                             QStringLiteral("--wait"), QStringLiteral("100")},
+                             "echo one\nstatus\necho two\n");
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(firstDoneWhenSecondStarted, 3);
+        // The held server answers status with the first one's table.
+        const QList<std::pair<quint16, const GoldSrcServer *>> tables{
+            {held.port(), &first}, {first.port(), &first}, {second.port(), &second}};
+        for (const auto &[port, server] : tables) {
+            const QList<QByteArray> status =
+                RconCodec::displayText(QString::fromLatin1(server->statusText()))
+                    .toUtf8()
+                    .trimmed()
+                    .split('\n');
+            QCOMPARE(linesOf(run.out, port),
+                     QList<QByteArray>{"one"} + status + QList<QByteArray>{"two"});
+            // A reply's lines are never split by another server's.
+            const QByteArray prefix = address(port).toLatin1() + ": ";
+            QVERIFY(run.out.contains(prefix + status.join("\n" + prefix) + '\n'));
+        }
+        // Every line is a server's.
+        QCOMPARE(run.out.count('\n'), linesOf(run.out, held.port()).size() +
+                                          linesOf(run.out, first.port()).size() +
+                                          linesOf(run.out, second.port()).size());
+    }
+
+    void aFailureStopsThatServerAloneAndTheWorstStatusIsTheExit() {
+        GoldSrcServer good;
+        FakeGameServer refusing;
+        QUdpSocket silent;
+        QVERIFY(good.listen() && refusing.isListening() && silent.bind(QHostAddress::LocalHost, 0));
+        refusing.setReplies("echo one", {GoldSrcServer::badPasswordReply()});
+        const Run run = rcon(hosts({good.port(), refusing.port(), silent.localPort()}) +
+                             QStringList{QStringLiteral("--timeout"), QStringLiteral("0.5"),
+                                         QStringLiteral("echo one"), QStringLiteral("echo two")});
+        QCOMPARE(run.exitCode, 4);
+        QCOMPARE(run.out, (address(good.port()) + QStringLiteral(": one\n") + address(good.port()) +
+                           QStringLiteral(": two\n"))
+                              .toLatin1());
+        QVERIFY2(run.err.contains(address(refusing.port()).toLatin1() +
+                                  ": refused the password (Bad rcon_password.)\n"),
+                 run.err);
+        QVERIFY2(
+            run.err.contains(address(silent.localPort()).toLatin1() + ": no answer within 0.5 s\n"),
+            run.err);
+        // The challenge and the one refused command: nothing more counts toward a ban.
+        QCoreApplication::processEvents();
+        QCOMPARE(refusing.datagrams().size(), 2);
+    }
+
+    void jsonLinesNameTheirServer() {
+        GoldSrcServer first;
+        GoldSrcServer second;
+        QVERIFY(first.listen() && second.listen());
+        second.setHostname("Second");
+        const Run run = rcon(hosts({first.port(), second.port()}) +
+                             QStringList{QStringLiteral("--json"), QStringLiteral("status")});
+        QCOMPARE(run.exitCode, 0);
+        QHash<QString, QString> hostnames;
+        for (const QByteArray &line : run.out.trimmed().split('\n')) {
+            const QJsonObject object = QJsonDocument::fromJson(line).object();
+            QCOMPARE(object.value(QStringLiteral("command")).toString(), QStringLiteral("status"));
+            hostnames.insert(object.value(QStringLiteral("server")).toString(),
+                             object.value(QStringLiteral("status"))
+                                 .toObject()
+                                 .value(QStringLiteral("hostname"))
+                                 .toString());
+        }
+        QCOMPARE(hostnames, (QHash<QString, QString>{
+                                {address(first.port()), QStringLiteral("Talvero Test Server")},
+                                {address(second.port()), QStringLiteral("Second")}}));
+    }
+
+    void atATerminalEachLineGoesToEveryServer() {
+        GoldSrcServer first;
+        GoldSrcServer second;
+        QVERIFY(first.listen() && second.listen());
+        Terminal terminal;
+        QVERIFY(terminal.isOpen());
+        QProcess process;
+        QProcessEnvironment env = environment(QStringLiteral("secret"));
+        env.insert(QStringLiteral("TERM"), QStringLiteral("dumb"));
+        process.setProcessEnvironment(env);
+        terminal.attach(process);
+        process.start(Program, hosts({first.port(), second.port()}));
+        QVERIFY(terminal.waitFor("2 servers> "));
+        terminal.type("sv_gravity\n");
+        QByteArray out;
+        QTRY_COMPARE_WITH_TIMEOUT((out += process.readAllStandardOutput()).count('\n'), 2, 20000);
+        QCOMPARE(linesOf(out, first.port()), QList<QByteArray>{"\"sv_gravity\" is \"800\""});
+        QCOMPARE(linesOf(out, second.port()), QList<QByteArray>{"\"sv_gravity\" is \"800\""});
+        terminal.type("quit\n");
+        QTRY_COMPARE_WITH_TIMEOUT(process.state(), QProcess::NotRunning, 20000);
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(second.executedCommands(), QStringList{QStringLiteral("sv_gravity")});
+    }
+
+    // A group of saved servers: one's password from a real desktop keyring the test starts,
+    // the other's the common one; a saved server outside the group hears nothing.
+    void savedServersTakeTheirPasswordFromTheKeyring() {
+        SessionBus &bus = m_bus;
+        QVERIFY(bus.start(SessionBus::Activation::None));
+        // Before anything in this process opens the session bus.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
+        QVERIFY(m_keyring.start());
+
+        GoldSrcServer kept;
+        GoldSrcServer common;
+        FakeGameServer outside;
+        QVERIFY(kept.listen() && common.listen() && outside.isListening());
+        kept.setPassword("kept pass");
+        SavedList saved;
+        QVERIFY(saved.add(address(kept.port()), QStringLiteral("Public"), QStringLiteral("cs")));
+        QVERIFY(saved.add(address(common.port()), QStringLiteral("Match"), QStringLiteral("CS")));
+        QVERIFY(saved.add(address(outside.port()), QStringLiteral("Test"), QString()));
+        PasswordKeyring passwords;
+        std::optional<PasswordKeyring::Result> written;
+        passwords.write(ServerAddress{QStringLiteral("127.0.0.1"), kept.port()}.keyringKey(),
+                        QStringLiteral("kept pass"),
+                        [&](const PasswordKeyring::Result &result) { written = result; });
+        QTRY_VERIFY_WITH_TIMEOUT(written.has_value(), 20000);
+        QCOMPARE(written->status, PasswordKeyring::Status::Done);
+
+        const Run run =
+            rcon({QStringLiteral("-g"), QStringLiteral("cs"), QStringLiteral("sv_gravity")}, {}, {},
+                 bus.with(environment(QStringLiteral("secret"), saved.configDir())));
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out.count('\n'), 2);
+        QVERIFY(run.out.contains("Public: \"sv_gravity\" is \"800\"\n"));
+        QVERIFY(run.out.contains("Match: \"sv_gravity\" is \"800\"\n"));
+        QCOMPARE(kept.executedCommands(), QStringList{QStringLiteral("sv_gravity")});
+        QVERIFY(outside.datagrams().isEmpty());
+    }
+
+    // In the order given, whatever order they answer in; no password needed.
+    void queryGivesALinePerServer() {
+        GoldSrcServer first;
+        GoldSrcServer second;
+        QUdpSocket silent;
+        QVERIFY(first.listen() && second.listen() && silent.bind(QHostAddress::LocalHost, 0));
+        first.setHostname("First");
+        second.setHostname("Second");
+        second.setPlayers(GoldSrcServer::crowd(3));
+        const Run run = rcon(hosts({second.port(), silent.localPort(), first.port()}) +
+                                 QStringList{QStringLiteral("--query"), QStringLiteral("--timeout"),
+                                             QStringLiteral("0.6")},
+                             {}, QString());
+        QCOMPARE(run.exitCode, 3);
+        const QList<QByteArray> lines = run.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 2);
+        const QRegularExpression secondLine(
+            QStringLiteral("^%1: Second\\tde_dust2\\t3/32\\t\\d+ ms$")
+                .arg(QRegularExpression::escape(address(second.port()))));
+        const QRegularExpression firstLine(
+            QStringLiteral("^%1: First\\tde_dust2\\t10/32 \\(1 bot\\)\\t\\d+ ms$")
+                .arg(QRegularExpression::escape(address(first.port()))));
+        QVERIFY2(secondLine.match(QString::fromUtf8(lines[0])).hasMatch(), lines[0]);
+        QVERIFY2(firstLine.match(QString::fromUtf8(lines[1])).hasMatch(), lines[1]);
+        QVERIFY2(run.err.contains(address(silent.localPort()).toLatin1() +
+                                  ": no answer to the info query"),
+                 run.err);
+    }
+
+    void queryJsonHoldsPlayersAndRules() {
+        GoldSrcServer server;
+        QVERIFY(server.listen());
+        server.setJoinPassword("join");
+        const Run run =
+            rcon(hosts({server.port()}) +
+                     QStringList{QStringLiteral("--query"), QStringLiteral("--json"),
+                                 QStringLiteral("--players"), QStringLiteral("--rules")},
+                 {}, QString());
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out.count('\n'), 1);
+        const QJsonObject object = QJsonDocument::fromJson(run.out).object();
+        QCOMPARE(object.value(QStringLiteral("server")).toString(), address(server.port()));
+        QCOMPARE(object.value(QStringLiteral("name")).toString(),
+                 QStringLiteral("Talvero Test Server"));
+        QCOMPARE(object.value(QStringLiteral("map")).toString(), QStringLiteral("de_dust2"));
+        QCOMPARE(object.value(QStringLiteral("game")).toString(), QStringLiteral("Counter-Strike"));
+        QCOMPARE(object.value(QStringLiteral("folder")).toString(), QStringLiteral("cstrike"));
+        QCOMPARE(object.value(QStringLiteral("players")), QJsonValue(10));
+        QCOMPARE(object.value(QStringLiteral("max_players")), QJsonValue(32));
+        QCOMPARE(object.value(QStringLiteral("bots")), QJsonValue(1));
+        QCOMPARE(object.value(QStringLiteral("password")), QJsonValue(true));
+        QCOMPARE(object.value(QStringLiteral("vac")), QJsonValue(true));
+        QCOMPARE(object.value(QStringLiteral("version")).toString(),
+                 QStringLiteral("1.1.2.7/Stdio"));
+        QVERIFY(object.value(QStringLiteral("ping_ms")).isDouble());
+        const QJsonArray players = object.value(QStringLiteral("player_list")).toArray();
+        QCOMPARE(players.size(), server.players().size());
+        const GoldSrcServer::Player &second = server.players().at(1);
+        QCOMPARE(players.at(1).toObject(),
+                 QJsonObject({{QStringLiteral("name"), QString::fromUtf8(second.name)},
+                              {QStringLiteral("score"), second.frags},
+                              {QStringLiteral("time"), second.seconds}}));
+        const QJsonObject rules = object.value(QStringLiteral("rules")).toObject();
+        QCOMPARE(rules.value(QStringLiteral("sv_gravity")).toString(), QStringLiteral("800"));
+        QVERIFY(rules.size() > 20);
     }
 
     // The engine splits a bare password at ' : , and blanks: "it's:a,b" would reach it as "it".
@@ -275,6 +558,13 @@ private Q_SLOTS:
         QTest::newRow("no password") << QStringList{QStringLiteral("status")} << QString()
                                      << QByteArray("no password: set TALVERO_RCON_PASSWORD");
         // In quotes the server would read "a", bare "a\"b": never the password itself.
+        QTest::newRow("unknown saved server")
+            << QStringList{QStringLiteral("-s"), QStringLiteral("nowhere"),
+                           QStringLiteral("status")}
+            << secret << QByteArray("no saved server is called \"nowhere\"");
+        QTest::newRow("empty group")
+            << QStringList{QStringLiteral("-g"), QStringLiteral("match"), QStringLiteral("status")}
+            << secret << QByteArray("no saved server in the group \"match\"");
         QTest::newRow("a password the server cannot read")
             << QStringList{QStringLiteral("status")} << QStringLiteral("a\"b c")
             << QByteArray("holds a double quote");
@@ -409,9 +699,14 @@ private Q_SLOTS:
         QVERIFY(terminal.echoes());
     }
 
-    void bashCompletesOptionsAndCommands() {
-        const auto complete = [](const QString &words) {
+    void bashCompletesOptionsCommandsAndSavedServers() {
+        SavedList saved;
+        QVERIFY(saved.add(QStringLiteral("10.0.0.1"), QStringLiteral("Match server"),
+                          QStringLiteral("cs")));
+        QVERIFY(saved.add(QStringLiteral("10.0.0.2"), QString(), QStringLiteral("dod")));
+        const auto complete = [&saved](const QString &words) {
             QProcess bash;
+            bash.setProcessEnvironment(environment(QString(), saved.configDir()));
             bash.start(
                 QStringLiteral("bash"),
                 {QStringLiteral("-c"),
@@ -424,7 +719,16 @@ private Q_SLOTS:
         QCOMPARE(complete(QStringLiteral("talvero-rcon --ti")), QByteArray("--timeout"));
         QCOMPARE(complete(QStringLiteral("talvero-rcon -H host chang")), QByteArray("changelevel"));
         QCOMPARE(complete(QStringLiteral("talvero-rcon -p ''")), QByteArray());
+        const QString program = QStringLiteral("'%1'").arg(Program);
+        QCOMPARE(complete(program + QStringLiteral(" -s ma")), QByteArray("Match\\ server"));
+        QCOMPARE(complete(program + QStringLiteral(" -H x -g ''")), QByteArray("cs dod"));
     }
+
+private:
+    // The keyring's bus outlives every test: the keyring library in this process ends the
+    // process when its session bus goes away.
+    SessionBus m_bus;
+    TestKeyring m_keyring{m_bus};
 };
 
 QTEST_GUILESS_MAIN(TestTalveroRcon)

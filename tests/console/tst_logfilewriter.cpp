@@ -69,7 +69,7 @@ private Q_SLOTS:
         QCOMPARE(folder.readFile("rcon_log.txt"), QByteArray("one\ntwo\n\nfour\n"));
     }
 
-    // Ctrl+L empties the pane in the middle of a connection, with no new OpenLog: the line
+    // Ctrl+L empties the pane in the middle of a connection, with no new open(): the line
     // break written ahead for the last reply is not taken for the next reply's first.
     void paneClearedByTheUserStartsAfresh() {
         ProgramFolder folder;

@@ -1,5 +1,25 @@
 #include "tests/support/sessionbus.h"
 
+#include <QFile>
+
+namespace {
+// A session bus as the desktop's, without the folders of services it would start on demand.
+const char NoActivationConfig[] = R"(<!DOCTYPE busconfig PUBLIC
+ "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=/tmp</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)";
+} // namespace
+
 SessionBus::SessionBus() = default;
 
 SessionBus::~SessionBus() {
@@ -7,10 +27,18 @@ SessionBus::~SessionBus() {
     m_daemon.waitForFinished(5000);
 }
 
-bool SessionBus::start() {
-    m_daemon.start(QStringLiteral("dbus-daemon"),
-                   {QStringLiteral("--session"), QStringLiteral("--nofork"),
-                    QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")});
+bool SessionBus::start(Activation activation) {
+    QStringList arguments{QStringLiteral("--session"), QStringLiteral("--nofork"),
+                          QStringLiteral("--nopidfile"), QStringLiteral("--print-address=1")};
+    if (activation == Activation::None) {
+        QFile config(m_configDir.filePath(QStringLiteral("session.conf")));
+        if (!m_configDir.isValid() || !config.open(QIODevice::WriteOnly) ||
+            config.write(NoActivationConfig) != qint64(sizeof NoActivationConfig - 1))
+            return false;
+        config.close();
+        arguments[0] = QStringLiteral("--config-file=") + config.fileName();
+    }
+    m_daemon.start(QStringLiteral("dbus-daemon"), arguments);
     if (!m_daemon.waitForStarted())
         return false;
     while (!m_daemon.canReadLine()) {
