@@ -304,7 +304,8 @@ private Q_SLOTS:
         QVERIFY(socket.send("waits for the lookup"));
         QVERIFY(errors.wait(30000));
         QCOMPARE(errors.size(), 1);
-        QCOMPARE(errors.first().at(0).value<RconSocket::Failure>(), RconSocket::Failure::HostNotFound);
+        QCOMPARE(errors.first().at(0).value<RconSocket::Failure>(),
+                 RconSocket::Failure::HostNotFound);
         QVERIFY(!errors.first().at(1).toString().isEmpty());
         QVERIFY(!socket.send("after the failure"));
     }
@@ -315,7 +316,8 @@ private Q_SLOTS:
         QVERIFY(aimAt(socket, "127.0.0.1", deadPort()));
         QVERIFY(socket.send(QString::fromLatin1(GoldSrcServer::mark() + "challenge rcon")));
         QVERIFY(errors.wait());
-        QCOMPARE(errors.first().at(0).value<RconSocket::Failure>(), RconSocket::Failure::ConnectionRefused);
+        QCOMPARE(errors.first().at(0).value<RconSocket::Failure>(),
+                 RconSocket::Failure::ConnectionRefused);
         QVERIFY(!errors.first().at(1).toString().isEmpty());
     }
 
