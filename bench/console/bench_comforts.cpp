@@ -13,15 +13,18 @@
 //   window system's paint of the line and the list is given beside it.
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
+#include "rcon/app/windows.h"
 #include "rcon/console/commandcompletion.h"
 #include "rcon/console/consolecomforts.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/logfilewriter.h"
+#include "rcon/console/mainconnection.h"
 #include "rcon/console/outputpane.h"
 #include "tests/support/fakegameserver.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/goldsrcserver.h"
 #include "tests/support/programfolder.h"
+#include "tests/support/widgets.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -70,24 +73,26 @@ struct Connected {
         folder.writeFile(QStringLiteral("talvero.ini"),
                          "[AutoIP]\nIP=\nPort=\n[AutoRcon]\nRcon=\nTime=\nRcon2=\nTime2=\n");
         program.start();
-        main = program.frmRcon();
-        pane = program.frmLog()->TxtGet;
+        main = program.windows().frmRcon();
+        pane = child<OutputPane>(program.windows().frmLog(), "TxtGet");
         // TALVERO_BENCH_HIDDEN=1: the windows hidden, as in the notification area, so that
         // the window system's painting is left out.
         if (qEnvironmentVariableIsSet("TALVERO_BENCH_HIDDEN")) {
             main->hide();
-            program.frmLog()->hide();
+            program.windows().frmLog()->hide();
         }
         if (logging) {
-            program.ConsoleLog().open(folder.filePath(QStringLiteral("rcon_log.txt")));
-            program.setLogToFile(true);
+            program.mainConnection().log().open(folder.filePath(QStringLiteral("rcon_log.txt")));
+            program.mainConnection().setLogsReplies(true);
         }
-        main->txtIP->setText(QStringLiteral("127.0.0.1"));
-        main->txtPort->setText(QString::number(port));
-        main->txtPassword->setText(QStringLiteral("secret"));
+        child<QLineEdit>(main, "txtIP")->setText(QStringLiteral("127.0.0.1"));
+        child<QLineEdit>(main, "txtPort")->setText(QString::number(port));
+        child<QLineEdit>(main, "txtPassword")->setText(QStringLiteral("secret"));
         main->ConnectToServer();
         ok = waitFor([this] {
-            return program.frmLog()->LHost->text().startsWith(QStringLiteral("Connected"));
+            return child<QLabel>(program.windows().frmLog(), "LHost")
+                ->text()
+                .startsWith(QStringLiteral("Connected"));
         });
     }
     ProgramFolder folder;
@@ -211,10 +216,10 @@ void BM_RoundTrip(benchmark::State &state) {
         program.reserve(Trips);
         QList<qint64> sent;
         for (int i = 0; i < Trips; ++i) {
-            c.main->txtSend->setText(QStringLiteral("echo ping"));
+            child<QLineEdit>(c.main, "txtSend")->setText(QStringLiteral("echo ping"));
             shownAt = -1;
             clock.start();
-            QTest::keyClick(c.main->txtSend, Qt::Key_Return);
+            QTest::keyClick(child<QLineEdit>(c.main, "txtSend"), Qt::Key_Return);
             sent.append(clock.nsecsElapsed());
             if (!waitFor([&] { return shownAt >= 0; })) {
                 state.SkipWithError("a reply did not arrive");

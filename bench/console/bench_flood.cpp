@@ -13,12 +13,15 @@
 #include "bench/responsiveness.h"
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
+#include "rcon/app/windows.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/logfilewriter.h"
+#include "rcon/console/mainconnection.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/protocol/rconsession.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
+#include "tests/support/widgets.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -131,28 +134,31 @@ void BM_Flood(benchmark::State &state) {
         FakePlatform platform;
         Program program(folder.path(), folder.optionsFile(), platform);
         program.start();
-        FrmRcon *main = program.frmRcon();
-        OutputPane *pane = program.frmLog()->TxtGet;
+        FrmRcon *main = program.windows().frmRcon();
+        OutputPane *pane = child<OutputPane>(program.windows().frmLog(), "TxtGet");
         if (qEnvironmentVariableIsSet("TALVERO_BENCH_LOG")) {
-            program.ConsoleLog().open(folder.filePath(QStringLiteral("rcon_log.txt")));
-            program.setLogToFile(true);
+            program.mainConnection().log().open(folder.filePath(QStringLiteral("rcon_log.txt")));
+            program.mainConnection().setLogsReplies(true);
         }
         FloodServer server;
-        main->txtIP->setText(QStringLiteral("127.0.0.1"));
-        main->txtPort->setText(QString::number(server.port()));
-        main->txtPassword->setText(QStringLiteral("secret"));
+        child<QLineEdit>(main, "txtIP")->setText(QStringLiteral("127.0.0.1"));
+        child<QLineEdit>(main, "txtPort")->setText(QString::number(server.port()));
+        child<QLineEdit>(main, "txtPassword")->setText(QStringLiteral("secret"));
         main->ConnectToServer();
         QElapsedTimer wait;
         wait.start();
-        while (!program.frmLog()->LHost->text().startsWith(QStringLiteral("Connected")) &&
+        while (!child<QLabel>(program.windows().frmLog(), "LHost")
+                    ->text()
+                    .startsWith(QStringLiteral("Connected")) &&
                wait.elapsed() < 5000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-        if (!program.isConnected()) {
+        if (!program.mainConnection().isConnected()) {
             state.SkipWithError("the flood server did not confirm");
             return;
         }
         long long replies = 0;
-        QObject::connect(&program.mainSession(), &RconSession::replyReceived, [&] { ++replies; });
+        QObject::connect(&program.mainConnection().session(), &RconSession::replyReceived,
+                         [&] { ++replies; });
         bench::EventWaitProbe probe;
         probe.start();
         server.flood(seconds);

@@ -5,7 +5,9 @@
 // in this thread's processor time (which other programs on a busy machine do not disturb).
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
+#include "rcon/app/windows.h"
 #include "rcon/console/logfilewriter.h"
+#include "rcon/console/mainconnection.h"
 #include "rcon/protocol/rconsession.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
@@ -43,10 +45,10 @@ void BM_ReplyPathWithLog(benchmark::State &state) {
                              qEnvironmentVariable("TALVERO_BENCH_MAXLINES").toInt());
         }
         Program program(folder.path(), folder.optionsFile(), platform);
-        program.frmRcon();
-        RconSession &session = program.mainSession();
-        program.ConsoleLog().open(folder.filePath(QStringLiteral("rcon_log.txt")));
-        program.setLogToFile(true);
+        program.windows().frmRcon();
+        RconSession &session = program.mainConnection().session();
+        program.mainConnection().log().open(folder.filePath(QStringLiteral("rcon_log.txt")));
+        program.mainConnection().setLogsReplies(true);
         QList<QString> datagrams;
         datagrams.reserve(Replies);
         for (int i = 0; i < Replies; ++i)

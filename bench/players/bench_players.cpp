@@ -1,11 +1,10 @@
 // The Players window's refresh: a status reply of 32 players parsed and the table updated (the
 // model replaced, sorted, the selection found again, the view laid out and painted).
-#include "rcon/app/program.h"
 #include "rcon/players/frmplayers.h"
 #include "rcon/protocol/statusparser.h"
-#include "tests/support/fakeplatform.h"
 #include "tests/support/goldsrcserver.h"
-#include "tests/support/programfolder.h"
+#include "tests/support/widgets.h"
+#include "tests/support/windowservices.h"
 
 #include <QApplication>
 #include <QTableView>
@@ -37,17 +36,16 @@ BENCHMARK(BM_ParseStatus32)->Unit(benchmark::kMicrosecond);
 // range(0): 0 the update alone, 1 the update painted, 2 painted with a player joining and
 // leaving between replies (the rows are replaced instead of updated in place).
 void BM_RefreshTable32(benchmark::State &state) {
-    ProgramFolder folder;
-    FakePlatform platform;
-    Program program(folder.path(), folder.optionsFile(), platform);
-    auto *players = new FrmPlayers(program);
+    WindowServices services;
+    auto *players =
+        new FrmPlayers(services.connection, services.settings, services.platform, services.buttons);
     players->show();
     // Two replies taking turns, so every update really changes the rows.
     const QString first = statusOf(32);
     const QString second = state.range(0) == 2 ? statusOf(31) : statusOf(32, 7);
     if (!players->applyStatus(first) || !players->applyStatus(second))
         state.SkipWithError("the status reply was not read");
-    players->TblPlayers->sortByColumn(5, Qt::DescendingOrder); // by ping
+    child<QTableView>(players, "TblPlayers")->sortByColumn(5, Qt::DescendingOrder); // by ping
     players->selectUser(17);
     bool flip = false;
     const bool paint = state.range(0) != 0;

@@ -1,7 +1,7 @@
 // The Server Log window under a busy server: 10,000 log lines a second for 10 seconds
 // (TALVERO_BENCH_RATE, TALVERO_BENCH_SECONDS), sent from 127.0.0.1 by a thread of their own as a
-// game server's socket sends them, into the real program with its windows shown and the log
-// window registered with the test server. Counters:
+// game server's socket sends them, into the Server Log window, shown on the main connection and
+// registered with the test server. Counters:
 // - shown_mean_ms, shown_p95_ms, shown_max_ms: from a line's send to its row in the window's
 //   model (target: one frame, 16.7 ms, on average);
 // - latency_p95_ms, latency_max_ms: how long an event posted every 20 ms waited for the event
@@ -11,14 +11,11 @@
 // - rss_start_mb, rss_peak_mb: the process's resident memory before the flood and at its peak.
 // BM_ParseLine: one datagram read into a line (masking, sorting, decoding).
 #include "bench/responsiveness.h"
-#include "rcon/app/frmrcon.h"
-#include "rcon/app/program.h"
 #include "rcon/protocol/serverlogline.h"
 #include "rcon/serverlog/frmserverlog.h"
 #include "rcon/serverlog/serverlogmodel.h"
-#include "tests/support/fakeplatform.h"
 #include "tests/support/goldsrcserver.h"
-#include "tests/support/programfolder.h"
+#include "tests/support/windowservices.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -159,26 +156,18 @@ void BM_LogFlood(benchmark::State &state) {
     const double rate = envNumber("TALVERO_BENCH_RATE", 10000);
     const double seconds = envNumber("TALVERO_BENCH_SECONDS", 10);
     for (auto _ : state) {
-        ProgramFolder folder;
-        folder.writeFile(QStringLiteral("talvero.ini"),
-                         "[AutoIP]\nIP=\nPort=\n[AutoRcon]\nRcon=\nTime=\nRcon2=\nTime2=\n");
-        FakePlatform platform;
+        WindowServices services;
         GoldSrcServer server;
         server.listen();
-        Program program(folder.path(), folder.optionsFile(), platform);
-        program.start();
-        FrmRcon *main = program.frmRcon();
-        main->txtIP->setText(QStringLiteral("127.0.0.1"));
-        main->txtPort->setText(QString::number(server.port()));
-        main->txtPassword->setText(QStringLiteral("secret"));
-        main->ConnectToServer();
-        if (!waitFor([&] { return !program.mainSession().challenge().isEmpty(); }, 5000)) {
+        if (!services.connectTo(server.port(), QStringLiteral("secret"))) {
             state.SkipWithError("the test server did not confirm");
             return;
         }
-        program.showServerLog();
-        FrmServerLog *log = program.frmServerLog();
-        if (!log || !waitFor([&] { return !server.logAddresses().isEmpty(); }, 5000)) {
+        FrmServerLog window(services.connection, services.settings, services.platform,
+                            services.buttons);
+        FrmServerLog *log = &window;
+        log->open();
+        if (!waitFor([&] { return !server.logAddresses().isEmpty(); }, 5000)) {
             state.SkipWithError("the log window did not register");
             return;
         }

@@ -6,9 +6,8 @@
 // its own with an access password already chosen, a private runtime folder and home, and is
 // watched through the X server: the splash's window mapped, then the opacity property of the
 // main window and the output window reaching 252/255.
-#include "rcon/app/program.h"
 #include "rcon/passwords/passwordfile.h"
-#include "tests/support/fakeplatform.h"
+#include "rcon/settings/programfiles.h"
 #include "tests/support/programfolder.h"
 
 #include <QApplication>
@@ -152,11 +151,9 @@ void BM_StartToWindows(benchmark::State &state) {
         QFile::copy(built + QStringLiteral("/rcon"), program);
     QFile::copy(built + QStringLiteral("/welcome.wav"),
                 folder.filePath(QStringLiteral("welcome.wav")));
-    {
-        FakePlatform platform;
-        Program setup(folder.path(), folder.optionsFile(), platform);
-        setup.passwordFile().write(PasswordFile::userpass, QStringLiteral("guard"));
-    }
+    ProgramFiles(folder.path(), folder.path(), folder.optionsFile())
+        .passwordFile()
+        .setAccessPassword(QStringLiteral("guard"));
     QTemporaryDir home;
     const QString runtime = home.filePath(QStringLiteral("runtime"));
     QDir().mkpath(runtime);

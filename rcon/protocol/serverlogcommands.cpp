@@ -22,7 +22,9 @@ std::optional<QString> removeAddress(const QString &ip, quint16 port) {
 }
 
 bool isDottedIpv4(const QString &text) {
-    static const QRegularExpression dotted(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
+    // The whole text: "$" alone would also match before a final line break.
+    static const QRegularExpression dotted(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{1,3}(\\.[0-9]{1,3}){3}")));
     QHostAddress address;
     return dotted.match(text).hasMatch() && address.setAddress(text) &&
            address.protocol() == QAbstractSocket::IPv4Protocol;

@@ -260,7 +260,8 @@ bool FrmSetRcon::load() {
         return false;
     }
     txtcommand->setText(*defaults.command1);
-    txtcommand2->setText(defaults.command2.value_or(QString()));
+    // An absent second command shows as the INI logic reads it, so the user sees it is not set.
+    txtcommand2->setText(defaults.command2.value_or(IniAccess::NotFound));
     m_time1 = defaults.interval1.value_or(QString());
     m_time2 = defaults.interval2.value_or(QString());
 

@@ -3,6 +3,7 @@
 // deleted under a running dialog, and the windows go afterwards in their order.
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
+#include "rcon/app/windows.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/kit/fonts.h"
 #include "rcon/kit/qtplatform.h"
@@ -10,6 +11,7 @@
 #include "rcon/settings/settingsstore.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/programfolder.h"
+#include "tests/support/widgets.h"
 
 #include <QAction>
 #include <QApplication>
@@ -49,23 +51,24 @@ private Q_SLOTS:
         // With logging on, the connect entry still uses its window after the message box.
         program->settings().saveOption(QStringLiteral("LogText2File"), true);
         program->start();
-        FrmRcon *main = program->frmRcon();
+        FrmRcon *main = program->windows().frmRcon();
         QVERIFY(main);
         QStringList unloaded;
         for (QObject *window :
-             {static_cast<QObject *>(program->frmLog()), static_cast<QObject *>(main),
-              static_cast<QObject *>(program->frmSetRcon())}) {
+             {static_cast<QObject *>(program->windows().frmLog()), static_cast<QObject *>(main),
+              static_cast<QObject *>(program->windows().frmSetRcon())}) {
             connect(window, &QObject::destroyed, this,
                     [&unloaded, name = window->objectName()] { unloaded.append(name); });
         }
 
         const std::function<void()> chooseExit = [&] {
             if (exit == QLatin1String("tray"))
-                main->MnuTrayExit->trigger();
+                child<QAction>(main, "MnuTrayExit")->trigger();
             else if (exit == QLatin1String("close"))
                 main->close();
             else
-                QTest::mouseClick(main->CmdClose, Qt::LeftButton, {}, QPoint(36, 10));
+                QTest::mouseClick(child<XpButton>(main, "CmdClose"), Qt::LeftButton, {},
+                                  QPoint(36, 10));
         };
         bool aliveAfterwards = false;
         QTimer::singleShot(0, this, [&] {
@@ -73,12 +76,15 @@ private Q_SLOTS:
             // Runs inside whatever opens next (a modal window's own event loop).
             QTimer::singleShot(0, this, chooseExit);
             if (open == QLatin1String("box")) {
-                main->txtIP->clear(); // "Please enter the IP Adress, Port and Rcon Password"
-                QTest::mouseClick(main->cmdconnect, Qt::LeftButton, {}, QPoint(36, 10));
+                child<QLineEdit>(main, "txtIP")
+                    ->clear(); // "Please enter the IP Adress, Port and Rcon Password"
+                QTest::mouseClick(child<XpButton>(main, "cmdconnect"), Qt::LeftButton, {},
+                                  QPoint(36, 10));
             } else if (open == QLatin1String("properties")) {
-                QTest::mouseClick(main->CmdSettings, Qt::LeftButton, {}, QPoint(36, 10));
+                QTest::mouseClick(child<XpButton>(main, "CmdSettings"), Qt::LeftButton, {},
+                                  QPoint(36, 10));
             } else {
-                main->MnuOptions->popup(main->mapToGlobal(QPoint(10, 10)));
+                child<QMenu>(main, "MnuOptions")->popup(main->mapToGlobal(QPoint(10, 10)));
             }
             aliveAfterwards = !alive.isNull();
         });
@@ -88,8 +94,8 @@ private Q_SLOTS:
         QVERIFY(program->isEnding());
         QVERIFY(aliveAfterwards);
         QVERIFY(!main->isVisible());
-        QVERIFY(!main->MnuOptions->isVisible());
-        QCOMPARE(program->frmRcon(), nullptr);
+        QVERIFY(!child<QMenu>(main, "MnuOptions")->isVisible());
+        QCOMPARE(program->windows().frmRcon(), nullptr);
         program.reset();
         QCOMPARE(unloaded, (QStringList{QStringLiteral("FrmLog"), QStringLiteral("frmRcon"),
                                         QStringLiteral("FrmSetRcon")}));

@@ -3,12 +3,14 @@
 // errors, resets, the automatic commands and the log file.
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
+#include "rcon/app/windows.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/logfilewriter.h"
+#include "rcon/console/mainconnection.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/kit/fonts.h"
-#include "rcon/kit/longtimer.h"
 #include "rcon/kit/trayicon.h"
+#include "rcon/players/frmplayers.h"
 #include "rcon/protocol/rconcodec.h"
 #include "rcon/protocol/rconsession.h"
 #include "rcon/protocol/website.h"
@@ -18,11 +20,13 @@
 #include "tests/support/fakegameserver.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
+#include "tests/support/widgets.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -39,6 +43,8 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 const QByteArray Mark("\xFF\xFF\xFF\xFF");
 
@@ -50,12 +56,6 @@ QByteArray reply(const QByteArray &text) {
     return Mark + 'l' + text + QByteArray(2, '\0');
 }
 
-// Makes the current period of a long-interval timer control elapse now.
-void elapse(LongTimer *timer) {
-    QObject *inner = timer->control()->findChild<QObject *>(QStringLiteral("tmrCount"));
-    QVERIFY(inner);
-    QVERIFY(QMetaObject::invokeMethod(inner, "fire"));
-}
 } // namespace
 
 class TestFrmRcon : public QObject {
@@ -69,24 +69,45 @@ class TestFrmRcon : public QObject {
         void start() {
             program = std::make_unique<Program>(folder.path(), folder.optionsFile(), platform);
             program->start();
-            main = program->frmRcon();
-            pane = program->frmLog()->TxtGet;
+            main = program->windows().frmRcon();
+            output = program->windows().frmLog();
+            pane = child<OutputPane>(output, "TxtGet");
+        }
+        QLineEdit *field(const char *name) const { return child<QLineEdit>(main, name); }
+        XpButton *button(const char *name) const { return child<XpButton>(main, name); }
+        QAction *action(const char *name) const { return child<QAction>(main, name); }
+        QMenu *menu(const char *name) const { return child<QMenu>(main, name); }
+        QString status() const { return child<QLabel>(output, "LHost")->text(); }
+        // The long-interval timer controls, by name.
+        bool timerEnabled(const char *name) const {
+            return child<QWidget>(main, name)->property("Enabled").toBool();
+        }
+        int timerInterval(const char *name) const {
+            return child<QWidget>(main, name)->property("Interval").toInt();
+        }
+        // Makes the current period of a long-interval timer control elapse now.
+        void elapse(const char *name) const {
+            auto *inner = child<QObject>(child<QWidget>(main, name), "tmrCount");
+            QVERIFY(QMetaObject::invokeMethod(inner, "fire"));
+        }
+        // The log box of the Properties dialog, as it is loaded now.
+        bool logBoxEnabled() const {
+            return child<QCheckBox>(program->windows().frmSetRcon(), "CLog")->isEnabled();
         }
         void fill(const QString &password = QStringLiteral("secret")) {
-            main->txtIP->setText(QStringLiteral("127.0.0.1"));
-            main->txtPort->setText(QString::number(server.port()));
-            main->txtPassword->setText(password);
+            field("txtIP")->setText(QStringLiteral("127.0.0.1"));
+            field("txtPort")->setText(QString::number(server.port()));
+            field("txtPassword")->setText(password);
         }
         // Connects and waits for the server's challenge to arrive.
         bool connectAndConfirm(const QString &password = QStringLiteral("secret")) {
             fill(password);
             const int before = server.datagrams().size();
-            click(main->cmdconnect);
+            click(button("cmdconnect"));
             if (!server.waitForDatagrams(before + 1))
                 return false;
-            return QTest::qWaitFor([this] {
-                return program->frmLog()->LHost->text().startsWith(QStringLiteral("Connected to"));
-            });
+            return QTest::qWaitFor(
+                [this] { return status().startsWith(QStringLiteral("Connected to")); });
         }
         // Sends raw bytes from the server and waits for the pane to change.
         bool serverSays(const QByteArray &bytes) {
@@ -101,6 +122,7 @@ class TestFrmRcon : public QObject {
         FakeGameServer server;
         std::unique_ptr<Program> program;
         FrmRcon *main = nullptr;
+        FrmLog *output = nullptr;
         OutputPane *pane = nullptr;
     };
 
@@ -116,14 +138,14 @@ private Q_SLOTS:
         // Only the window buttons that do something; one entry on the taskbar.
         QVERIFY(!(f.main->windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(f.main->windowFlags() & Qt::WindowMinimizeButtonHint);
-        QCOMPARE(f.program->frmLog()->windowType(), Qt::Tool);
-        QVERIFY(!f.program->isConnected());
-        QVERIFY(f.main->cmdconnect->isEnabled());
-        QVERIFY(!f.main->cmddisconnect->isEnabled());
-        QVERIFY(!f.main->Fra[2]->isEnabled());
-        QVERIFY(!f.main->CmdSend->isEnabled());
-        QCOMPARE(f.main->txtPort->text(), QStringLiteral("27015"));
-        QVERIFY(!f.main->MnuTrayDConnect->isEnabled());
+        QCOMPARE(f.program->windows().frmLog()->windowType(), Qt::Tool);
+        QVERIFY(!f.program->mainConnection().isConnected());
+        QVERIFY(f.button("cmdconnect")->isEnabled());
+        QVERIFY(!f.button("cmddisconnect")->isEnabled());
+        QVERIFY(!child<QGroupBox>(f.main, "Fra2")->isEnabled());
+        QVERIFY(!f.button("CmdSend")->isEnabled());
+        QCOMPARE(f.field("txtPort")->text(), QStringLiteral("27015"));
+        QVERIFY(!f.action("MnuTrayDConnect")->isEnabled());
         QCOMPARE(f.main->windowOpacity(), 1.0);
     }
 
@@ -132,20 +154,20 @@ private Q_SLOTS:
         f.start();
         QVERIFY(f.connectAndConfirm());
         QCOMPARE(f.server.received(0), Mark + "challenge rcon");
-        QVERIFY(f.program->isConnected());
-        QVERIFY(!f.main->cmdconnect->isEnabled());
-        QVERIFY(f.main->cmddisconnect->isEnabled());
-        QVERIFY(f.main->Fra[2]->isEnabled());
-        QVERIFY(!f.main->txtIP->isEnabled());
-        QVERIFY(!f.main->txtPort->isEnabled());
-        QVERIFY(f.main->txtPassword->isEnabled());
-        QCOMPARE(f.program->mainSession().challenge(), QStringLiteral("1234567890"));
-        QCOMPARE(f.program->frmLog()->LHost->text(), QStringLiteral("Connected to 127.0.0.1\r\n"));
+        QVERIFY(f.program->mainConnection().isConnected());
+        QVERIFY(!f.button("cmdconnect")->isEnabled());
+        QVERIFY(f.button("cmddisconnect")->isEnabled());
+        QVERIFY(child<QGroupBox>(f.main, "Fra2")->isEnabled());
+        QVERIFY(!f.field("txtIP")->isEnabled());
+        QVERIFY(!f.field("txtPort")->isEnabled());
+        QVERIFY(f.field("txtPassword")->isEnabled());
+        QCOMPARE(f.program->mainConnection().session().challenge(), QStringLiteral("1234567890"));
+        QCOMPARE(f.status(), QStringLiteral("Connected to 127.0.0.1\r\n"));
         QCOMPARE(f.pane->text(), QStringLiteral("Connected to 127.0.0.1\n\n"));
-        QVERIFY(!f.program->frmSetRcon()->CLog->isEnabled());
-        QVERIFY(f.main->Rcon->isEnabled());
-        QCOMPARE(f.main->Rcon->interval(), 120000);
-        QVERIFY(!f.main->TimerX1->isEnabled());
+        QVERIFY(!f.logBoxEnabled());
+        QVERIFY(f.timerEnabled("Rcon"));
+        QCOMPARE(f.timerInterval("Rcon"), 120000);
+        QVERIFY(!f.timerEnabled("TimerX1"));
     }
 
     void shortChallengeStillConfirms() {
@@ -153,7 +175,7 @@ private Q_SLOTS:
         f.server.setChallenge("123456789");
         f.start();
         QVERIFY(f.connectAndConfirm());
-        QCOMPARE(f.program->mainSession().challenge(), QStringLiteral("123456789"));
+        QCOMPARE(f.program->mainConnection().session().challenge(), QStringLiteral("123456789"));
     }
 
     void commandsGoOutAsExactBytes() {
@@ -161,39 +183,39 @@ private Q_SLOTS:
         f.start();
         QVERIFY(f.connectAndConfirm());
 
-        QTest::keyClicks(f.main->txtSend, QStringLiteral("status"));
-        QVERIFY(f.main->CmdSend->isEnabled());
-        QTest::keyClick(f.main->txtSend, Qt::Key_Return);
+        QTest::keyClicks(f.field("txtSend"), QStringLiteral("status"));
+        QVERIFY(f.button("CmdSend")->isEnabled());
+        QTest::keyClick(f.field("txtSend"), Qt::Key_Return);
         QVERIFY(f.server.waitForDatagrams(2));
         QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret status");
-        QCOMPARE(f.main->txtSend->text(), QString());
-        QVERIFY(!f.main->CmdSend->isEnabled());
+        QCOMPARE(f.field("txtSend")->text(), QString());
+        QVERIFY(!f.button("CmdSend")->isEnabled());
 
-        QTest::keyClicks(f.main->txtSend, QStringLiteral("sv_gravity 800"));
-        click(f.main->CmdSend);
+        QTest::keyClicks(f.field("txtSend"), QStringLiteral("sv_gravity 800"));
+        click(f.button("CmdSend"));
         QVERIFY(f.server.waitForDatagrams(3));
         QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret sv_gravity 800");
 
-        f.main->txtSend->setText(QStringLiteral("keep"));
-        QTest::keyClicks(f.main->TxtSendAdmin, QStringLiteral("kick bob"));
-        QTest::keyClick(f.main->TxtSendAdmin, Qt::Key_Enter);
+        f.field("txtSend")->setText(QStringLiteral("keep"));
+        QTest::keyClicks(f.field("TxtSendAdmin"), QStringLiteral("kick bob"));
+        QTest::keyClick(f.field("TxtSendAdmin"), Qt::Key_Enter);
         QVERIFY(f.server.waitForDatagrams(4));
         QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret admin_command admin_kick bob");
-        QCOMPARE(f.main->TxtSendAdmin->text(), QString());
-        QCOMPARE(f.main->txtSend->text(), QStringLiteral("keep"));
+        QCOMPARE(f.field("TxtSendAdmin")->text(), QString());
+        QCOMPARE(f.field("txtSend")->text(), QStringLiteral("keep"));
 
         // The password is read at every send, and one with a space goes in quotes.
-        f.main->txtPassword->setText(QStringLiteral("two words"));
-        f.main->txtSend->setText(QStringLiteral("users"));
-        click(f.main->CmdSend);
+        f.field("txtPassword")->setText(QStringLiteral("two words"));
+        f.field("txtSend")->setText(QStringLiteral("users"));
+        click(f.button("CmdSend"));
         QVERIFY(f.server.waitForDatagrams(5));
         QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 \"two words\" users");
 
         // Enter in an empty line sends nothing.
-        QTest::keyClick(f.main->txtSend, Qt::Key_Return);
-        QTest::keyClick(f.main->TxtSendAdmin, Qt::Key_Return);
-        f.main->txtSend->setText(QStringLiteral("echo last"));
-        click(f.main->CmdSend);
+        QTest::keyClick(f.field("txtSend"), Qt::Key_Return);
+        QTest::keyClick(f.field("TxtSendAdmin"), Qt::Key_Return);
+        f.field("txtSend")->setText(QStringLiteral("echo last"));
+        click(f.button("CmdSend"));
         QVERIFY(f.server.waitForDatagrams(6));
         QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 \"two words\" echo last");
     }
@@ -203,23 +225,23 @@ private Q_SLOTS:
         f.start();
         QVERIFY(f.connectAndConfirm());
         const std::pair<QAction *, QByteArray> canned[] = {
-            {f.main->MnuHostName, "hostname"}, {f.main->MnuUsers, "users"},
-            {f.main->mnuStatus, "status"},     {f.main->MnuGravity, "sv_gravity"},
-            {f.main->MnuP1, "kick player"},    {f.main->MnuP2, "kick player(1)"},
-            {f.main->MnuP3, "kick player(2)"}, {f.main->MnuP4, "kick player(3)"},
-            {f.main->MnuLogStatus, "log"},     {f.main->MnuLogOn, "log on"},
-            {f.main->MnuLogOff, "log off"},
+            {f.action("MnuHostName"), "hostname"}, {f.action("MnuUsers"), "users"},
+            {f.action("mnuStatus"), "status"},     {f.action("MnuGravity"), "sv_gravity"},
+            {f.action("MnuP1"), "kick player"},    {f.action("MnuP2"), "kick player(1)"},
+            {f.action("MnuP3"), "kick player(2)"}, {f.action("MnuP4"), "kick player(3)"},
+            {f.action("MnuLogStatus"), "log"},     {f.action("MnuLogOn"), "log on"},
+            {f.action("MnuLogOff"), "log off"},
         };
         int count = 1;
         for (const auto &[action, command] : canned) {
-            f.main->txtSend->setText(QStringLiteral("typed text"));
+            f.field("txtSend")->setText(QStringLiteral("typed text"));
             action->trigger();
             QVERIFY(f.server.waitForDatagrams(++count));
             QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret " + command);
-            QCOMPARE(f.main->txtSend->text(), QString());
+            QCOMPARE(f.field("txtSend")->text(), QString());
         }
-        QCOMPARE(f.main->MnuP3->text(), QStringLiteral("Player(2)"));
-        QCOMPARE(f.main->MnuP4->text(), QStringLiteral("Player(3)"));
+        QCOMPARE(f.action("MnuP3")->text(), QStringLiteral("Player(2)"));
+        QCOMPARE(f.action("MnuP4")->text(), QStringLiteral("Player(3)"));
     }
 
     void repliesAreShownWithoutNuls() {
@@ -238,7 +260,7 @@ private Q_SLOTS:
         const QByteArray line = reply(QByteArray(38, 'x'));
         QCOMPARE(line.size(), 45);
         QVERIFY(f.serverSays(line));
-        QVERIFY(f.program->isConnected());
+        QVERIFY(f.program->mainConnection().isConnected());
         QVERIFY(f.pane->text().endsWith(QString(38, QLatin1Char('x')) + QStringLiteral("\n")));
 
         // A line of 31 bytes of output is no connect confirmation.
@@ -266,12 +288,12 @@ private Q_SLOTS:
         Fixture f;
         f.start();
         f.main->move(40, 50);
-        FrmLog *output = f.program->frmLog();
+        FrmLog *output = f.program->windows().frmLog();
         output->move(300, 60);
         output->resize(500, 300);
         f.program.reset();
         f.start();
-        output = f.program->frmLog();
+        output = f.program->windows().frmLog();
         QCOMPARE(f.main->pos(), QPoint(40, 50));
         QCOMPARE(output->pos(), QPoint(300, 60));
         QCOMPARE(output->size(), QSize(500, 300));
@@ -284,7 +306,7 @@ private Q_SLOTS:
         f.start();
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
         QVERIFY(screen.contains(f.main->frameGeometry()));
-        QCOMPARE(f.program->frmLog()->pos(), QPoint(300, 60));
+        QCOMPARE(f.program->windows().frmLog()->pos(), QPoint(300, 60));
     }
 
     void refusedPasswordDisconnectsWithItsOwnMessage() {
@@ -293,49 +315,49 @@ private Q_SLOTS:
         QVERIFY(f.connectAndConfirm());
         // Output that merely holds the words is output.
         QVERIFY(f.serverSays(reply("echo Bad rcon_password.\nmore\n")));
-        QVERIFY(f.program->isConnected());
+        QVERIFY(f.program->mainConnection().isConnected());
         QVERIFY(f.platform.boxes.isEmpty());
 
         f.server.sendToLastSender(reply("Bad rcon_password.\n"));
-        QTRY_VERIFY(!f.program->isConnected());
-        QCOMPARE(f.platform.boxes.size(), 1);
+        QTRY_COMPARE(f.platform.boxes.size(), 1);
+        QVERIFY(!f.program->mainConnection().isConnected());
         QCOMPARE(f.platform.boxes.first().icon, Platform::Icon::Information);
         QVERIFY(f.platform.boxes.first().text.startsWith(
             QStringLiteral("The server refused the rcon password.")));
-        QCOMPARE(f.program->frmLog()->LHost->text(), QStringLiteral("Not Connected"));
-        QVERIFY(f.main->cmdconnect->isEnabled());
+        QCOMPARE(f.status(), QStringLiteral("Not Connected"));
+        QVERIFY(f.button("cmdconnect")->isEnabled());
     }
 
     void keyboardGoesWhereTheUserExpects() {
         Fixture f;
         f.start();
-        QTRY_COMPARE(QApplication::focusWidget(), f.main->txtIP);
+        QTRY_COMPARE(QApplication::focusWidget(), f.field("txtIP"));
         f.fill();
         // Alt with a letter nothing claims types nothing.
-        QTest::keyClick(f.main->txtIP, Qt::Key_C, Qt::AltModifier);
-        QCOMPARE(f.main->txtIP->text(), QStringLiteral("127.0.0.1"));
+        QTest::keyClick(f.field("txtIP"), Qt::Key_C, Qt::AltModifier);
+        QCOMPARE(f.field("txtIP")->text(), QStringLiteral("127.0.0.1"));
 
         // Enter in the password field connects; the command line then has the focus.
-        QTest::keyClick(f.main->txtPassword, Qt::Key_Return);
+        QTest::keyClick(f.field("txtPassword"), Qt::Key_Return);
         QVERIFY(f.server.waitForDatagrams(1));
-        QTRY_VERIFY(f.program->frmLog()->LHost->text().startsWith(QStringLiteral("Connected")));
-        QCOMPARE(QApplication::focusWidget(), f.main->txtSend);
+        QTRY_VERIFY(f.status().startsWith(QStringLiteral("Connected")));
+        QCOMPARE(QApplication::focusWidget(), f.field("txtSend"));
 
         // The console line sends when Enter comes up, the AdminMod line when it goes down.
-        QTest::keyClicks(f.main->txtSend, QStringLiteral("status"));
-        QTest::keyPress(f.main->txtSend, Qt::Key_Return);
-        QCOMPARE(f.main->txtSend->text(), QStringLiteral("status"));
-        QTest::keyRelease(f.main->txtSend, Qt::Key_Return);
-        QCOMPARE(f.main->txtSend->text(), QString());
+        QTest::keyClicks(f.field("txtSend"), QStringLiteral("status"));
+        QTest::keyPress(f.field("txtSend"), Qt::Key_Return);
+        QCOMPARE(f.field("txtSend")->text(), QStringLiteral("status"));
+        QTest::keyRelease(f.field("txtSend"), Qt::Key_Return);
+        QCOMPARE(f.field("txtSend")->text(), QString());
         QVERIFY(f.server.waitForDatagrams(2));
         QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret status");
 
-        QTest::keyClicks(f.main->TxtSendAdmin, QStringLiteral("say hi"));
-        QTest::keyPress(f.main->TxtSendAdmin, Qt::Key_Return);
-        QCOMPARE(f.main->TxtSendAdmin->text(), QString());
+        QTest::keyClicks(f.field("TxtSendAdmin"), QStringLiteral("say hi"));
+        QTest::keyPress(f.field("TxtSendAdmin"), Qt::Key_Return);
+        QCOMPARE(f.field("TxtSendAdmin")->text(), QString());
         QVERIFY(f.server.waitForDatagrams(3));
         QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret admin_command admin_say hi");
-        QTest::keyRelease(f.main->TxtSendAdmin, Qt::Key_Return);
+        QTest::keyRelease(f.field("TxtSendAdmin"), Qt::Key_Return);
     }
 
     void failedLogWriteNamesTheLogFile() {
@@ -345,14 +367,14 @@ private Q_SLOTS:
         // A folder where the log file should be: it cannot be opened for writing.
         QVERIFY(QDir(f.folder.path()).mkdir(QStringLiteral("rcon_log.txt")));
         f.fill();
-        click(f.main->cmdconnect);
+        click(f.button("cmdconnect"));
         QTRY_COMPARE(f.platform.boxes.size(), 1);
         const FakePlatform::Box box = f.platform.boxes.first();
         QCOMPARE(box.icon, Platform::Icon::Critical);
         QVERIFY(box.text.contains(f.folder.filePath(QStringLiteral("rcon_log.txt"))));
         QVERIFY(!box.text.contains(QStringLiteral("server may be currently down")));
-        QVERIFY(!f.program->isConnected());
-        QVERIFY(f.main->cmdconnect->isEnabled());
+        QVERIFY(!f.program->mainConnection().isConnected());
+        QVERIFY(f.button("cmdconnect")->isEnabled());
     }
 
     void logBoxStaysDisabledForTheWholeConnection() {
@@ -360,53 +382,52 @@ private Q_SLOTS:
         f.start();
         QVERIFY(f.connectAndConfirm());
         // The Properties dialog closed and loaded again during the connection.
-        f.program->frmSetRconUnloaded();
-        QVERIFY(!f.program->frmSetRcon()->CLog->isEnabled());
-        click(f.main->cmddisconnect);
-        QVERIFY(f.program->frmSetRcon()->CLog->isEnabled());
+        FrmSetRcon *first = f.program->windows().frmSetRcon();
+        first->show();
+        click(child<XpButton>(first, "CmdClose"));
+        QVERIFY(!f.program->windows().isFrmSetRconLoaded());
+        QVERIFY(f.program->windows().frmSetRcon() != first);
+        QVERIFY(!f.logBoxEnabled());
+        click(f.button("cmddisconnect"));
+        QVERIFY(f.logBoxEnabled());
     }
 
-    void banNoticeDisconnects() {
+    // The notice's box comes once the session's handlers have returned, with the connection
+    // already reset, and only once.
+    void banNoticeResetsThenTellsOnce() {
         Fixture f;
         f.start();
         QVERIFY(f.connectAndConfirm());
+        struct {
+            int boxes = -1;
+            bool connected = true;
+        } inHandler, atBox;
+        // Connected after the main window's handler, so it runs right after it, in the signal.
+        connect(&f.program->mainConnection().session(), &RconSession::replyReceived, this,
+                [&](const RconReply &reply) {
+                    if (reply.kind == RconReply::Kind::Banned)
+                        inHandler = {int(f.platform.boxes.size()),
+                                     f.program->mainConnection().isConnected()};
+                });
+        f.platform.onBox = [&](const FakePlatform::Box &) {
+            atBox = {int(f.platform.boxes.size()), f.program->mainConnection().isConnected()};
+            QCOMPARE(f.pane->text(), QString());
+            QVERIFY(f.button("cmdconnect")->isEnabled());
+            QVERIFY(f.logBoxEnabled());
+        };
         f.server.sendToLastSender(Mark + "lYou have been banned from this server.\n" +
                                   QByteArray(1, '\0'));
-        QTRY_VERIFY(!f.program->isConnected());
-        QCOMPARE(f.pane->text(), QString());
+        QTRY_COMPARE(f.platform.boxes.size(), 1);
+        QCOMPARE(inHandler.boxes, 0);
+        QVERIFY(!inHandler.connected);
+        QCOMPARE(atBox.boxes, 1);
+        QVERIFY(!atBox.connected);
+        QCoreApplication::processEvents();
         QCOMPARE(f.platform.boxes.size(), 1);
         QCOMPARE(f.platform.boxes[0].icon, Platform::Icon::Information);
         QCOMPARE(f.platform.boxes[0].text,
                  QStringLiteral("You have been banned from this server. \r\nYou may need to "
                                 "contact the Admin to fix this problem."));
-        QVERIFY(f.main->cmdconnect->isEnabled());
-        QVERIFY(f.program->frmSetRcon()->CLog->isEnabled());
-    }
-
-    void splitReplyIsJoined() {
-        Fixture f;
-        f.start();
-        QVERIFY(f.connectAndConfirm());
-        const QByteArray whole = reply(QByteArray("first half, ") + QByteArray("second half\n"));
-        auto part = [](int index, const QByteArray &bytes) {
-            return QByteArray("\xFE\xFF\xFF\xFF", 4) + QByteArray("\x07\x00\x00\x00", 4) +
-                   char((index << 4) | 2) + bytes;
-        };
-        f.server.sendToLastSender(part(1, whole.mid(20)));
-        f.server.sendToLastSender(part(0, whole.left(20)));
-        QTRY_VERIFY(f.pane->text().endsWith(QStringLiteral("first half, second half\n\n")));
-    }
-
-    void foreignDatagramIsIgnored() {
-        Fixture f;
-        f.start();
-        QVERIFY(f.connectAndConfirm());
-        const QString before = f.pane->text();
-        f.server.sendFromForeign(Mark + "challenge rcon 9999999999\n" + QByteArray(1, '\0'));
-        f.server.sendFromForeign(reply("spoofed"));
-        QVERIFY(f.serverSays(reply("genuine")));
-        QCOMPARE(f.pane->text(), before + QStringLiteral("genuine\n"));
-        QCOMPARE(f.program->mainSession().challenge(), QStringLiteral("1234567890"));
     }
 
     void unreachableServerResetsWithMessage() {
@@ -414,29 +435,29 @@ private Q_SLOTS:
         f.start();
         f.fill();
         f.server.close();
-        click(f.main->cmdconnect);
+        click(f.button("cmdconnect"));
         QTRY_VERIFY(!f.platform.boxes.isEmpty());
         QCOMPARE(f.platform.boxes[0].icon, Platform::Icon::Critical);
         QCOMPARE(f.platform.boxes[0].text,
                  QStringLiteral("Please check your Server IP, Port and Password then try again"));
-        QTRY_VERIFY(!f.program->isConnected());
-        QVERIFY(f.main->cmdconnect->isEnabled());
-        QCOMPARE(f.main->txtIP->text(), QString());
+        QTRY_VERIFY(!f.program->mainConnection().isConnected());
+        QVERIFY(f.button("cmdconnect")->isEnabled());
+        QCOMPARE(f.field("txtIP")->text(), QString());
     }
 
     void emptyFieldsAreRefused() {
         Fixture f;
         f.start();
-        f.main->txtIP->setText(QStringLiteral("127.0.0.1"));
-        click(f.main->cmdconnect);
+        f.field("txtIP")->setText(QStringLiteral("127.0.0.1"));
+        click(f.button("cmdconnect"));
         QCOMPARE(f.platform.boxes.size(), 1);
         QCOMPARE(f.platform.boxes[0].icon, Platform::Icon::Information);
         QCOMPARE(f.platform.boxes[0].text,
                  QStringLiteral("Please enter the IP Adress, Port and Rcon Password"));
-        QCOMPARE(f.main->txtIP->text(), QStringLiteral("127.0.0.1"));
-        QVERIFY(!f.program->isConnected());
+        QCOMPARE(f.field("txtIP")->text(), QStringLiteral("127.0.0.1"));
+        QVERIFY(!f.program->mainConnection().isConnected());
         QVERIFY(f.server.datagrams().isEmpty());
-        QVERIFY(!f.program->frmSetRcon()->CLog->isEnabled());
+        QVERIFY(!f.logBoxEnabled());
     }
 
     // In quotes the server would read "a", bare "a\"b": every try would be refused and count
@@ -445,14 +466,14 @@ private Q_SLOTS:
         Fixture f;
         f.start();
         f.fill(QStringLiteral("a\"b c"));
-        click(f.main->cmdconnect);
+        click(f.button("cmdconnect"));
         QCOMPARE(f.platform.boxes.size(), 1);
         QCOMPARE(f.platform.boxes[0].icon, Platform::Icon::Information);
         QCOMPARE(f.platform.boxes[0].text, RconCodec::passwordProblem(QStringLiteral("a\"b c")));
         QVERIFY(f.platform.boxes[0].text.contains(QStringLiteral("double quote")));
-        QVERIFY(!f.program->isConnected());
-        QVERIFY(f.main->cmdconnect->isEnabled());
-        QCOMPARE(f.main->txtPassword->text(), QStringLiteral("a\"b c"));
+        QVERIFY(!f.program->mainConnection().isConnected());
+        QVERIFY(f.button("cmdconnect")->isEnabled());
+        QCOMPARE(f.field("txtPassword")->text(), QStringLiteral("a\"b c"));
         QCoreApplication::processEvents();
         QVERIFY(f.server.datagrams().isEmpty());
     }
@@ -467,39 +488,39 @@ private Q_SLOTS:
         Fixture f("[AutoIP]\nIP=10.1.1.1\nPort=27020\n[AutoRcon]\nRcon=\n");
         f.start();
         f.fill();
-        f.main->txtPort->setText(port);
-        click(f.main->cmdconnect);
+        f.field("txtPort")->setText(port);
+        click(f.button("cmdconnect"));
         QCOMPARE(f.platform.boxes.size(), 1);
         QCOMPARE(f.platform.boxes[0].icon, Platform::Icon::Critical);
         QCOMPARE(f.platform.boxes[0].text,
                  QStringLiteral(
                      "Connection Error: Please check your IP or Port address then try again."));
         // The reset came first: the stored defaults are back.
-        QCOMPARE(f.main->txtIP->text(), QStringLiteral("10.1.1.1"));
-        QCOMPARE(f.main->txtPort->text(), QStringLiteral("27020"));
-        QCOMPARE(f.main->txtPassword->text(), QString());
-        QVERIFY(!f.program->isConnected());
+        QCOMPARE(f.field("txtIP")->text(), QStringLiteral("10.1.1.1"));
+        QCOMPARE(f.field("txtPort")->text(), QStringLiteral("27020"));
+        QCOMPARE(f.field("txtPassword")->text(), QString());
+        QVERIFY(!f.program->mainConnection().isConnected());
     }
 
     void fractionalPortRoundsHalfToEven() {
         Fixture f;
         f.start();
         f.fill();
-        f.main->txtPort->setText(QString::number(f.server.port()) + QStringLiteral(".4"));
-        click(f.main->cmdconnect);
+        f.field("txtPort")->setText(QString::number(f.server.port()) + QStringLiteral(".4"));
+        click(f.button("cmdconnect"));
         QVERIFY(f.server.waitForDatagrams(1));
-        QCOMPARE(f.main->ServerPort, int(f.server.port()));
-        click(f.main->cmddisconnect);
+        QCOMPARE(f.main->serverPort(), int(f.server.port()));
+        click(f.button("cmddisconnect"));
 
         f.fill();
-        f.main->txtPort->setText(QStringLiteral("27015.5"));
-        click(f.main->cmdconnect);
-        QCOMPARE(f.main->ServerPort, 27016);
-        click(f.main->cmddisconnect);
+        f.field("txtPort")->setText(QStringLiteral("27015.5"));
+        click(f.button("cmdconnect"));
+        QCOMPARE(f.main->serverPort(), 27016);
+        click(f.button("cmddisconnect"));
         f.fill();
-        f.main->txtPort->setText(QStringLiteral("27016.5"));
-        click(f.main->cmdconnect);
-        QCOMPARE(f.main->ServerPort, 27016);
+        f.field("txtPort")->setText(QStringLiteral("27016.5"));
+        click(f.button("cmdconnect"));
+        QCOMPARE(f.main->serverPort(), 27016);
     }
 
     // Nothing runs inside a connect: a socket error waiting in the event loop is handled once
@@ -509,44 +530,44 @@ private Q_SLOTS:
         f.start();
         f.fill();
         QTimer::singleShot(0, f.main, [&f] {
-            Q_EMIT f.program->mainSession().socketError(RconSocket::Failure::ConnectionRefused,
-                                                        QStringLiteral("refused"));
+            Q_EMIT f.program->mainConnection().session().socketError(
+                RconSocket::Failure::ConnectionRefused, QStringLiteral("refused"));
         });
-        click(f.main->cmdconnect);
-        QVERIFY(f.program->isConnected());
-        QVERIFY(f.main->cmddisconnect->isEnabled());
-        QTRY_VERIFY(!f.program->isConnected());
-        QVERIFY(f.main->cmdconnect->isEnabled());
-        QVERIFY(!f.main->cmddisconnect->isEnabled());
-        QVERIFY(!f.main->Rcon->isEnabled());
-        QCOMPARE(f.platform.boxes.size(), 1);
+        click(f.button("cmdconnect"));
+        QVERIFY(f.program->mainConnection().isConnected());
+        QVERIFY(f.button("cmddisconnect")->isEnabled());
+        QTRY_VERIFY(!f.program->mainConnection().isConnected());
+        QVERIFY(f.button("cmdconnect")->isEnabled());
+        QVERIFY(!f.button("cmddisconnect")->isEnabled());
+        QVERIFY(!f.timerEnabled("Rcon"));
+        QTRY_COMPARE(f.platform.boxes.size(), 1);
     }
 
     void disconnectRestoresTheDefaults() {
         Fixture f("[AutoIP]\nIP=127.0.0.1\nPort=27099\n[AutoRcon]\nRcon=\n");
         f.start();
-        QCOMPARE(f.main->txtIP->text(), QStringLiteral("127.0.0.1"));
-        QCOMPARE(f.main->txtPort->text(), QStringLiteral("27099"));
+        QCOMPARE(f.field("txtIP")->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(f.field("txtPort")->text(), QStringLiteral("27099"));
         QVERIFY(f.connectAndConfirm());
-        f.main->TxtSendAdmin->setText(QStringLiteral("half typed"));
-        click(f.main->cmddisconnect);
-        QVERIFY(!f.program->isConnected());
+        f.field("TxtSendAdmin")->setText(QStringLiteral("half typed"));
+        click(f.button("cmddisconnect"));
+        QVERIFY(!f.program->mainConnection().isConnected());
         QCOMPARE(f.pane->text(), QString());
-        QCOMPARE(f.main->TxtSendAdmin->text(), QString());
-        QCOMPARE(f.main->txtIP->text(), QStringLiteral("127.0.0.1"));
-        QCOMPARE(f.main->txtPort->text(), QStringLiteral("27099"));
-        QCOMPARE(f.main->txtPassword->text(), QString());
-        QCOMPARE(f.program->frmLog()->LHost->text(), QStringLiteral("Not Connected"));
-        QVERIFY(!f.main->Rcon->isEnabled());
-        QCOMPARE(f.main->Rcon->interval(), 0);
-        QVERIFY(f.program->frmSetRcon()->CLog->isEnabled());
+        QCOMPARE(f.field("TxtSendAdmin")->text(), QString());
+        QCOMPARE(f.field("txtIP")->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(f.field("txtPort")->text(), QStringLiteral("27099"));
+        QCOMPARE(f.field("txtPassword")->text(), QString());
+        QCOMPARE(f.status(), QStringLiteral("Not Connected"));
+        QVERIFY(!f.timerEnabled("Rcon"));
+        QCOMPARE(f.timerInterval("Rcon"), 0);
+        QVERIFY(f.logBoxEnabled());
 
         // The old challenge is used until the new one arrives.
         f.server.setChallenge(QByteArray());
         f.fill();
-        click(f.main->cmdconnect);
-        f.main->txtSend->setText(QStringLiteral("status"));
-        click(f.main->CmdSend);
+        click(f.button("cmdconnect"));
+        f.field("txtSend")->setText(QStringLiteral("status"));
+        click(f.button("CmdSend"));
         QVERIFY(f.server.waitForDatagrams(3));
         QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret status");
     }
@@ -556,32 +577,32 @@ private Q_SLOTS:
             "[AutoIP]\nIP=\n[AutoRcon]\nRcon=status\nTime=60000\nRcon2=users\nTime2=120000\n");
         f.start();
         QCOMPARE(f.pane->text(), QStringLiteral("Running in Automatic Command Mode . .\n \n"));
-        QCOMPARE(f.main->TimerX1->interval(), 60000);
-        QCOMPARE(f.main->TimerX2->interval(), 120000);
+        QCOMPARE(f.timerInterval("TimerX1"), 60000);
+        QCOMPARE(f.timerInterval("TimerX2"), 120000);
 
         // While disconnected the timers' events are ignored.
-        elapse(f.main->TimerX1);
+        f.elapse("TimerX1");
         QVERIFY(f.server.datagrams().isEmpty());
 
         QVERIFY(f.connectAndConfirm());
-        QVERIFY(f.main->TimerX1->isEnabled());
-        QVERIFY(f.main->TimerX2->isEnabled());
+        QVERIFY(f.timerEnabled("TimerX1"));
+        QVERIFY(f.timerEnabled("TimerX2"));
         // What the user is typing stays as it is.
-        f.main->txtSend->setText(QStringLiteral("half typed"));
-        f.main->txtSend->setCursorPosition(4);
-        elapse(f.main->TimerX1);
+        f.field("txtSend")->setText(QStringLiteral("half typed"));
+        f.field("txtSend")->setCursorPosition(4);
+        f.elapse("TimerX1");
         QVERIFY(f.server.waitForDatagrams(2));
         QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret status");
-        QCOMPARE(f.main->txtSend->text(), QStringLiteral("half typed"));
-        QCOMPARE(f.main->txtSend->cursorPosition(), 4);
-        f.main->txtSend->clear();
-        elapse(f.main->TimerX2); // 65535 ms
-        elapse(f.main->TimerX2); // the remaining 54465 ms
+        QCOMPARE(f.field("txtSend")->text(), QStringLiteral("half typed"));
+        QCOMPARE(f.field("txtSend")->cursorPosition(), 4);
+        f.field("txtSend")->clear();
+        f.elapse("TimerX2"); // 65535 ms
+        f.elapse("TimerX2"); // the remaining 54465 ms
         QVERIFY(f.server.waitForDatagrams(3));
         QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret users");
 
-        elapse(f.main->Rcon);
-        elapse(f.main->Rcon);
+        f.elapse("Rcon");
+        f.elapse("Rcon");
         QVERIFY(f.server.waitForDatagrams(4));
         QCOMPARE(f.lastSent(), Mark +
                                    "rcon 1234567890 secret admin_command admin_tsay yellow "
@@ -589,13 +610,13 @@ private Q_SLOTS:
                                    QByteArray(talvero::WebsiteAddress) + "\"");
 
         // The next cycle repeats.
-        elapse(f.main->TimerX1);
+        f.elapse("TimerX1");
         QVERIFY(f.server.waitForDatagrams(5));
         QCOMPARE(f.lastSent(), Mark + "rcon 1234567890 secret status");
 
-        click(f.main->cmddisconnect);
-        QVERIFY(!f.main->Rcon->isEnabled());
-        elapse(f.main->Rcon);
+        click(f.button("cmddisconnect"));
+        QVERIFY(!f.timerEnabled("Rcon"));
+        f.elapse("Rcon");
         QCOMPARE(f.server.datagrams().size(), 5);
     }
 
@@ -604,15 +625,16 @@ private Q_SLOTS:
         f.start();
         QVERIFY(f.connectAndConfirm());
         f.server.setChallenge("2222222222");
-        f.main->MnuTrayConnect->trigger();
+        f.action("MnuTrayConnect")->trigger();
         QVERIFY(f.server.waitForDatagrams(2));
         QCOMPARE(f.lastSent(), Mark + "challenge rcon");
-        QTRY_COMPARE(f.program->mainSession().challenge(), QStringLiteral("2222222222"));
-        QVERIFY(f.program->isConnected());
+        QTRY_COMPARE(f.program->mainConnection().session().challenge(),
+                     QStringLiteral("2222222222"));
+        QVERIFY(f.program->mainConnection().isConnected());
         QVERIFY(f.platform.boxes.isEmpty());
-        f.main->txtSend->setText(QStringLiteral("status"));
-        QCOMPARE(f.main->txtSend->isEnabled(), true);
-        f.main->CmdSend->click();
+        f.field("txtSend")->setText(QStringLiteral("status"));
+        QCOMPARE(f.field("txtSend")->isEnabled(), true);
+        f.button("CmdSend")->click();
         QVERIFY(f.server.waitForDatagrams(3));
         QCOMPARE(f.lastSent(), Mark + "rcon 2222222222 secret status");
     }
@@ -620,10 +642,10 @@ private Q_SLOTS:
     void absentKeysNeverBecomeCommandsOrPasswords() {
         Fixture f("[AutoIP]\nIP=127.0.0.1\n[AutoRcon]\nRcon=status\nTime=60000\nTime2=60000\n");
         f.start();
-        QCOMPARE(f.main->txtPort->text(), QStringLiteral("27015"));
-        QCOMPARE(f.main->txtPassword->text(), QString());
+        QCOMPARE(f.field("txtPort")->text(), QStringLiteral("27015"));
+        QCOMPARE(f.field("txtPassword")->text(), QString());
         QVERIFY(f.connectAndConfirm());
-        QVERIFY(!f.main->TimerX2->isEnabled());
+        QVERIFY(!f.timerEnabled("TimerX2"));
     }
 
     void logKeepsEveryReplyOnceAcrossConnectionsAndRuns() {
@@ -645,7 +667,7 @@ private Q_SLOTS:
                                                .arg(run)
                                                .arg(connection)
                                                .toLatin1())));
-                click(f.main->cmddisconnect);
+                click(f.button("cmddisconnect"));
             }
         }
         // Each connection's block begins with when and to which server.
@@ -683,13 +705,15 @@ private Q_SLOTS:
             options.sync();
             f.start();
             QCOMPARE(f.pane->maxLines(), maxLines);
-            f.program->ConsoleLog().open(f.folder.filePath(QStringLiteral("rcon_log.txt")));
-            f.program->setLogToFile(true);
+            f.program->mainConnection().log().open(
+                f.folder.filePath(QStringLiteral("rcon_log.txt")));
+            f.program->mainConnection().setLogsReplies(true);
             QByteArray expectedLog;
             constexpr int Replies = 300;
             for (int i = 0; i < Replies; ++i) {
                 const QByteArray line = "reply " + QByteArray::number(i);
-                f.program->mainSession().receive(QString::fromLatin1(reply(line + '\n')));
+                f.program->mainConnection().session().receive(
+                    QString::fromLatin1(reply(line + '\n')));
                 expectedLog += line + (i + 1 < Replies ? "\n\n" : "\n");
             }
             QCOMPARE(f.folder.readFile(QStringLiteral("rcon_log.txt")), expectedLog);
@@ -718,30 +742,110 @@ private Q_SLOTS:
         f.start();
         if (QSystemTrayIcon::isSystemTrayAvailable())
             QSKIP("This desktop has a notification area; the tray test covers it.");
-        click(f.main->CmdTray);
+        click(f.button("CmdTray"));
         QTRY_VERIFY(f.main->isMinimized());
-        QVERIFY(f.program->frmLog()->isMinimized());
+        QVERIFY(f.program->windows().frmLog()->isMinimized());
         QVERIFY(f.main->isVisible());
-        QVERIFY(!f.main->Tray->isVisible());
-        f.main->MnuTrayMain->trigger();
+        QVERIFY(!f.main->findChild<TrayIcon *>()->isVisible());
+        f.action("MnuTrayMain")->trigger();
         QTRY_VERIFY(!f.main->isMinimized());
-        QVERIFY(!f.program->frmLog()->isMinimized());
+        QVERIFY(!f.program->windows().frmLog()->isMinimized());
+    }
+
+    // The output window's pane asks for the main window's menus: the options before connecting,
+    // the server commands after, from the mouse and from the keyboard.
+    void rightClickInTheOutputOpensOptionsThenCommands() {
+        Fixture f;
+        f.start();
+        QWidget *viewport = f.pane->viewport();
+        QTest::mouseClick(viewport, Qt::RightButton, {}, QPoint(10, 10));
+        QTRY_VERIFY(f.menu("MnuOptions")->isVisible());
+        QVERIFY(!f.menu("MnuCommands")->isVisible());
+        f.menu("MnuOptions")->close();
+
+        QVERIFY(f.connectAndConfirm());
+        QTest::mouseClick(viewport, Qt::RightButton, {}, QPoint(10, 10));
+        QTRY_VERIFY(f.menu("MnuCommands")->isVisible());
+        f.menu("MnuCommands")->close();
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), QPoint(5, 5));
+        QApplication::sendEvent(viewport, &key);
+        QTRY_VERIFY(f.menu("MnuCommands")->isVisible());
+        f.menu("MnuCommands")->close();
+    }
+
+    // A button a screen reader can only call "button" is no use to its user: every button of
+    // the two windows has a name, the two Send buttons each their own.
+    void everyButtonHasAName() {
+        Fixture f;
+        f.start();
+        const QStringList names = accessibleButtonNames(f.main) + accessibleButtonNames(f.output);
+        QVERIFY2(!names.contains(QString()), qPrintable(names.join(QStringLiteral(", "))));
+        QVERIFY(names.contains(QStringLiteral("Send console command")));
+        QVERIFY(names.contains(QStringLiteral("Send AdminMod command")));
+    }
+
+    // "Players..." and "Server Log..." end the Commands menu and open their windows on the main
+    // connection while it is connected, nothing while it is not. What those windows ask the
+    // server stays out of the output window and the log.
+    void playersAndServerLogOpenOnlyWhileConnected() {
+        Fixture f;
+        f.server.setReplies("status", {reply("hostname:  Elsewhere\n")});
+        f.start();
+        f.program->settings().saveOption(SettingsStore::LogText2File, true);
+        const QList<QAction *> entries = f.menu("MnuCommands")->actions();
+        QCOMPARE(entries.last(), f.action("MnuServerLog"));
+        QCOMPARE(entries.at(entries.size() - 2), f.action("MnuPlayers"));
+        QCOMPARE(f.action("MnuServerLog")->text(), QStringLiteral("Server Log..."));
+        const auto shown = [](const QString &name) {
+            const QList<QWidget *> windows = QApplication::topLevelWidgets();
+            return std::any_of(windows.begin(), windows.end(), [&](const QWidget *window) {
+                return window->objectName() == name && window->isVisible();
+            });
+        };
+        const auto press = [&](Qt::Key key) {
+            f.main->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(f.main));
+            QTest::keyClick(f.main, key, Qt::ControlModifier);
+        };
+        press(Qt::Key_P);
+        press(Qt::Key_G);
+        QVERIFY(!shown(QStringLiteral("frmPlayers")));
+        QVERIFY(!shown(QStringLiteral("frmServerLog")));
+
+        QVERIFY(f.connectAndConfirm());
+        press(Qt::Key_P);
+        QVERIFY(shown(QStringLiteral("frmPlayers")));
+        FrmPlayers *players = f.program->windows().frmPlayers();
+        // Its own session asked for status and has had the answer.
+        const auto askedStatus = [&f] {
+            const QList<FakeGameServer::Datagram> &all = f.server.datagrams();
+            return std::any_of(all.begin(), all.end(), [](const FakeGameServer::Datagram &d) {
+                return d.bytes.endsWith(" status");
+            });
+        };
+        QTRY_VERIFY(askedStatus());
+        QTRY_VERIFY(!players->session()->isPending(QStringLiteral("status")));
+        press(Qt::Key_G);
+        QVERIFY(shown(QStringLiteral("frmServerLog")));
+        QCOMPARE(f.pane->text(), QStringLiteral("Connected to 127.0.0.1\n\n"));
+        QVERIFY(!f.folder.readFile(QStringLiteral("rcon_log.txt")).contains("Elsewhere"));
     }
 
     void exitAndAbout() {
         Fixture f;
         f.start();
-        f.main->MnuTrayAbout->trigger();
+        f.action("MnuTrayAbout")->trigger();
         QCOMPARE(f.platform.startedPrograms,
                  QStringList{f.folder.filePath(QStringLiteral("about"))});
-        f.main->MnuVisitSite->trigger();
+        f.action("MnuVisitSite")->trigger();
         QCOMPARE(f.platform.openedUrls.size(), 1);
-        for (QAction *silent : {f.main->MnuConents, f.main->MnuAbout, f.main->MnuAdminModCommands})
+        for (QAction *silent :
+             {f.action("MnuConents"), f.action("MnuAbout"), f.action("MnuAdminModCommands")})
             silent->trigger();
         QCOMPARE(f.platform.openedUrls.size(), 1);
         QCOMPARE(f.platform.startedPrograms.size(), 1);
 
-        click(f.main->CmdClose);
+        click(f.button("CmdClose"));
         QVERIFY(f.platform.sounds.contains(f.folder.filePath(QStringLiteral("1284.wav"))));
         QCOMPARE(f.platform.exitCodes, QList<int>{0});
         QTRY_COMPARE(f.program->isEnding(), true);

@@ -4,16 +4,20 @@
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/frmsplash.h"
 #include "rcon/app/program.h"
+#include "rcon/app/windows.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/kit/fadetimer.h"
 #include "rcon/kit/fonts.h"
 #include "rcon/kit/trayicon.h"
+#include "rcon/kit/windowsystem.h"
 #include "rcon/passwords/frmfirst.h"
 #include "rcon/passwords/passwordfile.h"
+#include "rcon/settings/programfiles.h"
 #include "rcon/settings/settingsstore.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
+#include "tests/support/widgets.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -59,21 +63,27 @@ class TestFrmSplash : public QObject {
         explicit Fixture(bool accessPassword = true) {
             program = std::make_unique<Program>(folder.path(), folder.optionsFile(), platform);
             if (accessPassword)
-                program->passwordFile().write(PasswordFile::userpass, QStringLiteral("guard"));
+                program->files().passwordFile().setAccessPassword(QStringLiteral("guard"));
         }
         void start() {
             program->startWithSplash();
-            splash = program->loadedSplash();
-            main = program->frmRcon();
-            log = program->frmLog();
-            holdTimers();
+            splash = program->windows().loadedSplash();
+            main = program->windows().frmRcon();
+            log = program->windows().frmLog();
+            if (splash) {
+                T = timer(splash, "T");
+                T2 = timer(splash, "T2");
+                holdTimers(splash);
+            }
+        }
+        // The splash's fades: T fades it out, T2 fades the main windows in.
+        static FadeTimer *timer(const FrmSplash *splash, const char *name) {
+            return child<FadeTimer>(splash, name);
         }
         // From here on only the test's ticks move the fade.
-        void holdTimers() const {
-            if (splash) {
-                splash->T->setInterval(Hour);
-                splash->T2->setInterval(Hour);
-            }
+        static void holdTimers(const FrmSplash *splash) {
+            timer(splash, "T")->setInterval(Hour);
+            timer(splash, "T2")->setInterval(Hour);
         }
         void tick(FadeTimer *timer, int times = 1) const {
             for (int i = 0; i < times; ++i)
@@ -83,6 +93,8 @@ class TestFrmSplash : public QObject {
         FakePlatform platform;
         std::unique_ptr<Program> program;
         QPointer<FrmSplash> splash;
+        FadeTimer *T = nullptr;
+        FadeTimer *T2 = nullptr;
         FrmRcon *main = nullptr;
         FrmLog *log = nullptr;
     };
@@ -100,9 +112,9 @@ private Q_SLOTS:
         QVERIFY(f.splash->isVisible());
         QCOMPARE(alpha(f.splash), 255);
         QCOMPARE(f.platform.sounds.value(0), f.folder.filePath(QStringLiteral("welcome.wav")));
-        QCOMPARE(f.splash->FadeLevel, 255);
-        QVERIFY(f.splash->T->isEnabled());
-        QVERIFY(!f.splash->T2->isEnabled());
+        QCOMPARE(f.splash->fadeLevel(), 255);
+        QVERIFY(f.T->isEnabled());
+        QVERIFY(!f.T2->isEnabled());
         // The main window is loaded (its start-up defaults are in) but not shown yet.
         QVERIFY(f.main && f.log);
         QVERIFY(!f.main->isVisible());
@@ -111,36 +123,36 @@ private Q_SLOTS:
         QCOMPARE(alpha(f.log), 0);
 
         for (int level = 251; level >= 3; level -= 4) {
-            f.tick(f.splash->T);
+            f.tick(f.T);
             QCOMPARE(alpha(f.splash), level);
         }
-        f.tick(f.splash->T); // computes -1: nothing changes
-        QCOMPARE(f.splash->FadeLevel, -1);
+        f.tick(f.T); // computes -1: nothing changes
+        QCOMPARE(f.splash->fadeLevel(), -1);
         QCOMPARE(alpha(f.splash), 3);
         QVERIFY(!f.main->isVisible());
-        f.tick(f.splash->T);
+        f.tick(f.T);
         QVERIFY(f.main->isVisible());
         QVERIFY(f.log->isVisible());
         QCOMPARE(alpha(f.main), 0);
         // Transparent, yet on the screen (and plainly visible where nothing composites).
         QVERIFY(QTest::qWaitForWindowExposed(f.main));
         QVERIFY(QTest::qWaitForWindowExposed(f.log));
-        QVERIFY(!f.splash->T->isEnabled());
-        QVERIFY(f.splash->T2->isEnabled());
-        f.tick(f.splash->T); // disabled: no tick
-        QCOMPARE(f.splash->FadeLevel, 0);
+        QVERIFY(!f.T->isEnabled());
+        QVERIFY(f.T2->isEnabled());
+        f.tick(f.T); // disabled: no tick
+        QCOMPARE(f.splash->fadeLevel(), 0);
 
         for (int level = 4; level <= 252; level += 4) {
-            f.tick(f.splash->T2);
+            f.tick(f.T2);
             QCOMPARE(alpha(f.main), level);
             QCOMPARE(alpha(f.log), level);
         }
-        f.tick(f.splash->T2); // computes 256: nothing changes
+        f.tick(f.T2); // computes 256: nothing changes
         QCOMPARE(alpha(f.main), 252);
         QCOMPARE(alpha(f.splash), 3);
-        QVERIFY(f.program->loadedSplash());
-        f.tick(f.splash->T2);
-        QCOMPARE(f.program->loadedSplash(), nullptr);
+        QVERIFY(f.program->windows().loadedSplash());
+        f.tick(f.T2);
+        QCOMPARE(f.program->windows().loadedSplash(), nullptr);
         QTRY_VERIFY(!f.splash);
         QCOMPARE(alpha(f.main), 252);
         QVERIFY(f.main->isVisible());
@@ -152,24 +164,24 @@ private Q_SLOTS:
         bool asked = false;
         whenFirstRunDialog([&](FrmFirst *dialog) {
             asked = true;
-            FrmSplash *splash = f.program->loadedSplash();
+            FrmSplash *splash = f.program->windows().loadedSplash();
             QVERIFY(splash && splash->isVisible());
-            splash->T->setInterval(Hour);
-            splash->T2->setInterval(Hour);
-            QVERIFY(!splash->T->isEnabled());
-            splash->T->fire();
-            QCOMPARE(splash->FadeLevel, 255);
+            Fixture::holdTimers(splash);
+            FadeTimer *fadeOut = Fixture::timer(splash, "T");
+            QVERIFY(!fadeOut->isEnabled());
+            fadeOut->fire();
+            QCOMPARE(splash->fadeLevel(), 255);
             QCOMPARE(alpha(splash), 255);
-            QTest::keyClicks(dialog->TxtPass, QStringLiteral("guard"));
-            QTest::mouseClick(dialog->CmdOk, Qt::LeftButton, {}, QPoint(36, 10));
+            QTest::keyClicks(child<QLineEdit>(dialog, "TxtPass"), QStringLiteral("guard"));
+            QTest::mouseClick(child<XpButton>(dialog, "CmdOk"), Qt::LeftButton, {}, QPoint(36, 10));
         });
         f.start();
         QVERIFY(asked);
         QVERIFY(f.splash);
-        QVERIFY(f.splash->T->isEnabled());
-        f.tick(f.splash->T);
+        QVERIFY(f.T->isEnabled());
+        f.tick(f.T);
         QCOMPARE(alpha(f.splash), 251);
-        QCOMPARE(f.program->passwordFile().read(PasswordFile::userpass), QStringLiteral("guard"));
+        QCOMPARE(f.program->files().passwordFile().accessPassword(), QStringLiteral("guard"));
     }
 
     void startInTheTrayHidesBothWindowsOnTheFirstFadeInTick() {
@@ -179,20 +191,20 @@ private Q_SLOTS:
         if (QGuiApplication::platformName() == QStringLiteral("xcb"))
             QTRY_VERIFY_WITH_TIMEOUT(TrayIcon::isAvailable(), 10000);
         f.start();
-        f.tick(f.splash->T, 65);
+        f.tick(f.T, 65);
         QVERIFY(f.main->isVisible());
-        f.tick(f.splash->T2);
+        f.tick(f.T2);
         if (TrayIcon::isAvailable()) {
             QVERIFY(!f.main->isVisible());
             QVERIFY(!f.log->isVisible());
-            QVERIFY(f.main->Tray->isVisible());
+            QVERIFY(f.main->findChild<TrayIcon *>()->isVisible());
         } else {
             // No notification area: minimised, never hidden beyond reach.
             QVERIFY(f.main->isMinimized());
             QVERIFY(f.log->isMinimized());
         }
-        f.tick(f.splash->T2, 64);
-        QCOMPARE(f.program->loadedSplash(), nullptr);
+        f.tick(f.T2, 64);
+        QCOMPARE(f.program->windows().loadedSplash(), nullptr);
         f.main->restoreFromTray();
         QVERIFY(f.main->isVisible());
         QVERIFY(f.log->isVisible());
@@ -203,35 +215,35 @@ private Q_SLOTS:
     void translucencyOnlyForAlphaInRange() {
         QWidget window;
         window.show();
-        QCOMPARE(Program::SetTranslucency(&window, 128), 0);
-        QCOMPARE(Program::SetTranslucency(&window, -1), 1);
-        QCOMPARE(Program::SetTranslucency(&window, 256), 1);
+        QCOMPARE(talvero::WindowSystem::setTranslucency(&window, 128), 0);
+        QCOMPARE(talvero::WindowSystem::setTranslucency(&window, -1), 1);
+        QCOMPARE(talvero::WindowSystem::setTranslucency(&window, 256), 1);
         QCOMPARE(alpha(&window), 128);
-        QCOMPARE(Program::SetTranslucency(&window, 0), 0);
+        QCOMPARE(talvero::WindowSystem::setTranslucency(&window, 0), 0);
         QCOMPARE(alpha(&window), 0);
         QVERIFY(window.isVisible());
-        QCOMPARE(Program::SetTranslucency(&window, 255), 0);
+        QCOMPARE(talvero::WindowSystem::setTranslucency(&window, 255), 0);
         QCOMPARE(alpha(&window), 255);
-        QCOMPARE(Program::SetTranslucency(nullptr, 10), 2);
+        QCOMPARE(talvero::WindowSystem::setTranslucency(nullptr, 10), 2);
     }
 
     void exitWhileFadingEndsAtOnce() {
         Fixture f;
         f.start();
-        f.tick(f.splash->T, 65);
-        f.tick(f.splash->T2, 10);
+        f.tick(f.T, 65);
+        f.tick(f.T2, 10);
         QCOMPARE(alpha(f.main), 40);
-        QTest::mouseClick(f.main->CmdClose, Qt::LeftButton, {}, QPoint(36, 10));
+        QTest::mouseClick(child<XpButton>(f.main, "CmdClose"), Qt::LeftButton, {}, QPoint(36, 10));
         QCOMPARE(f.platform.exitCodes, QList<int>{0});
         QCOMPARE(f.platform.sounds.last(), f.folder.filePath(QStringLiteral("1284.wav")));
-        QCOMPARE(f.program->loadedSplash(), nullptr);
+        QCOMPARE(f.program->windows().loadedSplash(), nullptr);
         QVERIFY(!f.splash->isVisible());
         QVERIFY(!f.main->isVisible());
         QVERIFY(!f.log->isVisible());
         // A tick still due changes nothing any more.
-        f.splash->T2->fire();
-        QVERIFY(!f.splash->T2->isEnabled());
-        QVERIFY(!f.splash->T->isEnabled());
+        f.T2->fire();
+        QVERIFY(!f.T2->isEnabled());
+        QVERIFY(!f.T->isEnabled());
         QCOMPARE(alpha(f.main), 40);
     }
 
@@ -246,7 +258,7 @@ private Q_SLOTS:
                  QStringLiteral("Error can't load settings file, Please reinstall Talvero"));
         QCOMPARE(platform.exitCodes, QList<int>{0});
         QVERIFY(!QFile::exists(folder.filePath(QStringLiteral("password"))));
-        QCOMPARE(program.loadedSplash(), nullptr);
+        QCOMPARE(program.windows().loadedSplash(), nullptr);
         QVERIFY(!QApplication::activeModalWidget());
     }
 };

@@ -2,12 +2,14 @@
 // trayer): the windows hide, the icon appears, and restoring brings them back.
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
+#include "rcon/app/windows.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/kit/fonts.h"
 #include "rcon/kit/trayicon.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
+#include "tests/support/widgets.h"
 
 #include <QAction>
 #include <QMenu>
@@ -21,15 +23,17 @@ class TestTray : public QObject {
         Fixture() {
             program = std::make_unique<Program>(folder.path(), folder.optionsFile(), platform);
             program->start();
-            main = program->frmRcon();
-            log = program->frmLog();
-            icon = main->Tray->findChild<QSystemTrayIcon *>();
+            main = program->windows().frmRcon();
+            log = program->windows().frmLog();
+            tray = main->findChild<TrayIcon *>();
+            icon = tray->findChild<QSystemTrayIcon *>();
         }
         ProgramFolder folder;
         FakePlatform platform;
         std::unique_ptr<Program> program;
         FrmRcon *main = nullptr;
         FrmLog *log = nullptr;
+        TrayIcon *tray = nullptr;
         QSystemTrayIcon *icon = nullptr;
     };
 
@@ -43,34 +47,34 @@ private Q_SLOTS:
     void sendToTrayAndRestoreFromTheIcon() {
         Fixture f;
         QVERIFY(QTest::qWaitForWindowExposed(f.main));
-        QTest::mouseClick(f.main->CmdTray, Qt::LeftButton, {}, QPoint(36, 10));
+        QTest::mouseClick(child<XpButton>(f.main, "CmdTray"), Qt::LeftButton, {}, QPoint(36, 10));
         QTRY_VERIFY(!f.main->isVisible());
         QVERIFY(!f.log->isVisible());
-        QVERIFY(f.main->Tray->isVisible());
-        QVERIFY(f.main->Tray->toolTip().startsWith(QStringLiteral("Talvero - ")));
-        QVERIFY(!f.main->Tray->icon().isNull());
+        QVERIFY(f.tray->isVisible());
+        QVERIFY(f.tray->toolTip().startsWith(QStringLiteral("Talvero - ")));
+        QVERIFY(!f.tray->icon().isNull());
 
         // A right click on the icon asks for its menu.
         Q_EMIT f.icon->activated(QSystemTrayIcon::Context);
-        QTRY_VERIFY(f.main->MnuTray->isVisible());
-        f.main->MnuTray->close();
+        QTRY_VERIFY(child<QMenu>(f.main, "MnuTray")->isVisible());
+        child<QMenu>(f.main, "MnuTray")->close();
 
         // A double click restores.
         Q_EMIT f.icon->activated(QSystemTrayIcon::DoubleClick);
         QTRY_VERIFY(f.main->isVisible());
         QVERIFY(f.log->isVisible());
-        QVERIFY(!f.main->Tray->isVisible());
+        QVERIFY(!f.tray->isVisible());
     }
 
     void restoringTwiceLeavesBothShown() {
         Fixture f;
         f.main->sendToTray();
         QTRY_VERIFY(!f.main->isVisible());
-        f.main->MnuTrayMain->trigger();
+        child<QAction>(f.main, "MnuTrayMain")->trigger();
         Q_EMIT f.icon->activated(QSystemTrayIcon::Trigger);
         QTRY_VERIFY(f.main->isVisible());
         QVERIFY(f.log->isVisible());
-        QVERIFY(!f.main->Tray->isVisible());
+        QVERIFY(!f.tray->isVisible());
     }
 
     void outputWindowIsMinimisedAndRestoredWithTheMainWindow() {

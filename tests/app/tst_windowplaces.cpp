@@ -4,12 +4,15 @@
 // technology) of its windows' places is where they really are.
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
+#include "rcon/app/windows.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/kit/fonts.h"
 #include "rcon/passwords/passwordfile.h"
+#include "rcon/settings/programfiles.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/runnablefolder.h"
+#include "tests/support/widgets.h"
 #include "tests/support/xwindows.h"
 
 #include <QAccessible>
@@ -104,11 +107,12 @@ private Q_SLOTS:
         ProgramFolder folder;
         FakePlatform platform;
         Program program(folder.path(), folder.optionsFile(), platform);
-        program.passwordFile().write(PasswordFile::userpass, QStringLiteral("guard"));
+        program.files().passwordFile().setAccessPassword(QStringLiteral("guard"));
         program.startWithSplash();
-        FrmRcon *main = program.frmRcon();
-        FrmLog *output = program.frmLog();
-        OutputPane *pane = output->TxtGet;
+        FrmRcon *main = program.windows().frmRcon();
+        FrmLog *output = program.windows().frmLog();
+        auto *pane = child<OutputPane>(output, "TxtGet");
+        auto *address = child<QLineEdit>(main, "txtIP");
         QAccessible::setActive(true);
         // Every showing is a new chance for the window manager's framing to mislead: shown,
         // hidden and shown again a few times.
@@ -120,9 +124,9 @@ private Q_SLOTS:
             const auto agrees = [&](const QWidget *widget) {
                 return widget->mapToGlobal(QPoint(0, 0)) == xPlaceOf(widget);
             };
-            QVERIFY(QTest::qWaitFor([&] { return agrees(pane) && agrees(main->txtIP); }));
+            QVERIFY(QTest::qWaitFor([&] { return agrees(pane) && agrees(address); }));
             QCOMPARE(pane->mapToGlobal(QPoint(0, 0)), xPlaceOf(pane));
-            QCOMPARE(main->txtIP->mapToGlobal(QPoint(0, 0)), xPlaceOf(main->txtIP));
+            QCOMPARE(address->mapToGlobal(QPoint(0, 0)), xPlaceOf(address));
             // What a screen reader or magnifier is told.
             QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(pane);
             QVERIFY(accessible);
@@ -130,7 +134,7 @@ private Q_SLOTS:
             output->hide();
             main->hide();
             QTRY_VERIFY(m_x.windowsOf(self).isEmpty());
-            program.showMainWindows();
+            program.windows().showMainWindows();
         }
     }
 };

@@ -1,14 +1,14 @@
-// The output window: the pane keeps its caret at the end, a right click opens the main
-// window's menus, and the borderless window can be dragged by its background and labels.
-#include "rcon/app/frmrcon.h"
-#include "rcon/app/program.h"
+// The output window, given only the options: the pane keeps its caret at the end, a right click
+// asks for the main window's menus, finding and copying, and the borderless window can be
+// dragged by its background and labels.
 #include "rcon/console/findbar.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/kit/fonts.h"
-#include "rcon/protocol/rconsession.h"
-#include "tests/support/fakeplatform.h"
+#include "rcon/kit/windowsystem.h"
+#include "rcon/settings/settingsstore.h"
 #include "tests/support/programfolder.h"
+#include "tests/support/widgets.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QSizeGrip>
 #include <QTest>
 
@@ -48,16 +49,19 @@ private:
 class TestFrmLog : public QObject {
     Q_OBJECT
 
+    // The window as the program shows it: on the screen, opaque.
     struct Fixture {
         Fixture() {
-            program = std::make_unique<Program>(folder.path(), folder.optionsFile(), platform);
-            program->start();
-            log = program->frmLog();
+            log->show();
+            talvero::WindowSystem::setTranslucency(log, 255);
+            pane = child<OutputPane>(log, "TxtGet");
         }
+        template <typename T> T *get(const char *name) const { return child<T>(log, name); }
         ProgramFolder folder;
-        FakePlatform platform;
-        std::unique_ptr<Program> program;
-        FrmLog *log = nullptr;
+        SettingsStore settings{folder.optionsFile()};
+        FrmLog window{settings};
+        FrmLog *log = &window;
+        OutputPane *pane = nullptr;
     };
 
 private Q_SLOTS:
@@ -67,13 +71,13 @@ private Q_SLOTS:
         Fixture f;
         QVERIFY(f.log->windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(f.log->size(), QSize(468, 270));
-        QCOMPARE(f.log->LHost->text(), QStringLiteral("Not Connected"));
-        QCOMPARE(f.log->Label->text(), QStringLiteral("Talvero -"));
+        QCOMPARE(f.get<QLabel>("LHost")->text(), QStringLiteral("Not Connected"));
+        QCOMPARE(f.get<QLabel>("Label")->text(), QStringLiteral("Talvero -"));
     }
 
     void caretReturnsToTheEnd() {
         Fixture f;
-        OutputPane *pane = f.log->TxtGet;
+        OutputPane *pane = f.pane;
         pane->appendText(QStringLiteral("first line\r\nsecond line\r\n"));
         const int end = pane->document()->characterCount() - 1;
         QCOMPARE(pane->textCursor().position(), end);
@@ -104,97 +108,78 @@ private Q_SLOTS:
 
     void typingIntoThePaneChangesNothing() {
         Fixture f;
-        OutputPane *pane = f.log->TxtGet;
+        OutputPane *pane = f.pane;
         pane->appendText(QStringLiteral("reply"));
         pane->setFocus();
         QTest::keyClicks(pane, QStringLiteral("typed"));
         QCOMPARE(pane->toPlainText(), QStringLiteral("reply"));
     }
 
-    void rightClickOpensOptionsThenCommands() {
+    // The menus are the main window's: the pane asks for them where the pointer is, or beside the
+    // caret when asked from the keyboard.
+    void rightClickAsksForTheMenus() {
         Fixture f;
-        FrmRcon *main = f.program->frmRcon();
-        QTest::mouseClick(f.log->TxtGet->viewport(), Qt::RightButton, {}, QPoint(10, 10));
-        QTRY_VERIFY(main->MnuOptions->isVisible());
-        QVERIFY(!main->MnuCommands->isVisible());
-        main->MnuOptions->close();
-
-        QVERIFY(f.program->mainSession().open(QStringLiteral("127.0.0.1"), 27015));
-        QTest::mouseClick(f.log->TxtGet->viewport(), Qt::RightButton, {}, QPoint(10, 10));
-        QTRY_VERIFY(main->MnuCommands->isVisible());
-        main->MnuCommands->close();
-
-        // The menu key opens the same menu from the keyboard.
+        QSignalSpy asked(f.log, &FrmLog::menuRequested);
+        QTest::mouseClick(f.pane->viewport(), Qt::RightButton, {}, QPoint(10, 10));
+        QTRY_COMPARE(asked.size(), 1);
+        QCOMPARE(asked.last().at(0).toPoint(), f.pane->viewport()->mapToGlobal(QPoint(10, 10)));
+        // A left click asks for nothing.
+        QTest::mouseClick(f.pane->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
+        // The menu key, and Shift+F10.
         QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5), QPoint(5, 5));
-        QApplication::sendEvent(f.log->TxtGet->viewport(), &key);
-        QTRY_VERIFY(main->MnuCommands->isVisible());
-        main->MnuCommands->close();
-        // And so does Shift+F10.
-        QTest::keyClick(f.log->TxtGet, Qt::Key_F10, Qt::ShiftModifier);
-        QTRY_VERIFY(main->MnuCommands->isVisible());
-        main->MnuCommands->close();
+        QApplication::sendEvent(f.pane->viewport(), &key);
+        QTRY_COMPARE(asked.size(), 2);
+        QTest::keyClick(f.pane, Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_COMPARE(asked.size(), 3);
+        QVERIFY(f.log->rect().contains(f.log->mapFromGlobal(asked.last().at(0).toPoint())));
     }
 
     void outputWindowResizesAndThePaneFollows() {
         Fixture f;
         QVERIFY(QTest::qWaitForWindowExposed(f.log));
         QCOMPARE(f.log->size(), QSize(468, 270));
-        const QSize pane = f.log->TxtGet->size();
+        const QSize pane = f.pane->size();
         f.log->resize(700, 420);
-        QTRY_COMPARE(f.log->TxtGet->size(), pane + QSize(700 - 468, 420 - 270));
+        QTRY_COMPARE(f.pane->size(), pane + QSize(700 - 468, 420 - 270));
         // The grip sits in the lower right corner.
-        QCOMPARE(f.log->Grip->geometry().bottomRight(), f.log->rect().bottomRight());
+        QCOMPARE(f.get<QSizeGrip>("Grip")->geometry().bottomRight(), f.log->rect().bottomRight());
         // From the keyboard, never below the designed size.
         f.log->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f.log));
-        QTest::keyClick(f.log->TxtGet, Qt::Key_Right, Qt::AltModifier | Qt::ShiftModifier);
+        QTest::keyClick(f.pane, Qt::Key_Right, Qt::AltModifier | Qt::ShiftModifier);
         QCOMPARE(f.log->width(), 700 + FrmLog::SizeStep);
         f.log->resize(470, 272);
-        QTest::keyClick(f.log->TxtGet, Qt::Key_Up, Qt::AltModifier | Qt::ShiftModifier);
+        QTest::keyClick(f.pane, Qt::Key_Up, Qt::AltModifier | Qt::ShiftModifier);
         QCOMPARE(f.log->size(), QSize(470, 270));
     }
 
     void screenReaderReadsTheConnectionStatus() {
         Fixture f;
-        QAccessibleInterface *status = QAccessible::queryAccessibleInterface(f.log->LHost);
+        QAccessibleInterface *status =
+            QAccessible::queryAccessibleInterface(f.get<QLabel>("LHost"));
         QVERIFY(status);
         QCOMPARE(status->text(QAccessible::Name), QStringLiteral("Not Connected"));
-        f.log->LHost->setText(QStringLiteral("Connected to 127.0.0.1\r\n"));
+        f.get<QLabel>("LHost")->setText(QStringLiteral("Connected to 127.0.0.1\r\n"));
         QVERIFY(
             status->text(QAccessible::Name).startsWith(QStringLiteral("Connected to 127.0.0.1")));
     }
 
     // A button a screen reader can only call "button" is no use to its user: every button of
-    // the two windows has a name, the find bar's (and its field's clear button) included.
+    // the window has a name, the find bar's (and its field's clear button) included.
     void everyButtonHasAName() {
         Fixture f;
-        f.log->findBar->openBar();
-        QTest::keyClicks(f.log->findBar->txtFind, QStringLiteral("text"));
-        QStringList nameless;
-        QStringList names;
-        std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *item) {
-            if (!item)
-                return;
-            if (item->role() == QAccessible::Button || item->role() == QAccessible::PushButton) {
-                const QString name = item->text(QAccessible::Name);
-                names.append(name);
-                if (name.trimmed().isEmpty())
-                    nameless.append(QString::fromLatin1(item->object()->metaObject()->className()));
-            }
-            for (int child = 0; child < item->childCount(); ++child)
-                walk(item->child(child));
-        };
-        walk(QAccessible::queryAccessibleInterface(f.log));
-        walk(QAccessible::queryAccessibleInterface(f.program->frmRcon()));
-        QVERIFY2(nameless.isEmpty(), qPrintable(nameless.join(QStringLiteral(", "))));
+        auto *bar = f.get<FindBar>("FindBar");
+        bar->openBar();
+        QTest::keyClicks(child<QLineEdit>(bar, "txtFind"), QStringLiteral("text"));
+        const QStringList names = accessibleButtonNames(f.log);
+        QVERIFY2(!names.contains(QString()), qPrintable(names.join(QStringLiteral(", "))));
         QVERIFY(names.contains(QStringLiteral("Close the find bar")));
         QVERIFY(names.contains(QStringLiteral("Clear the find text")));
-        QVERIFY(names.contains(QStringLiteral("Send console command")));
     }
 
     void copyKeysPutTheOutputOnTheClipboard() {
         Fixture f;
-        OutputPane *pane = f.log->TxtGet;
+        OutputPane *pane = f.pane;
         pane->appendText(QStringLiteral("first reply\nwith two lines"));
         pane->appendText(QStringLiteral("\r\n"));
         pane->appendText(QStringLiteral("player \"Bob\" STEAM_0:1:42\n"));
@@ -218,7 +203,7 @@ private Q_SLOTS:
 
     void findHighlightsStepsAndCopiesTheLine() {
         Fixture f;
-        OutputPane *pane = f.log->TxtGet;
+        OutputPane *pane = f.pane;
         for (int i = 0; i < 60; ++i)
             pane->appendText(QStringLiteral("# %1 \"player%1\" STEAM_0:0:%1 %2\r\n")
                                  .arg(i)
@@ -228,27 +213,29 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(f.log));
         pane->setFocus();
         QTest::keyClick(pane, Qt::Key_F, Qt::ControlModifier);
-        FindBar *bar = f.log->findBar;
+        FindBar *bar = f.get<FindBar>("FindBar");
+        auto *find = child<QLineEdit>(bar, "txtFind");
+        auto *count = child<QLabel>(bar, "LCount");
         QVERIFY(bar->isVisible());
-        QVERIFY(bar->txtFind->hasFocus());
-        QTest::keyClicks(bar->txtFind, QStringLiteral("NEEDLE"));
+        QVERIFY(find->hasFocus());
+        QTest::keyClicks(find, QStringLiteral("NEEDLE"));
         // All three are highlighted; the newest is the current one and is scrolled to.
-        QCOMPARE(bar->LCount->text(), QStringLiteral("3 of 3"));
+        QCOMPARE(count->text(), QStringLiteral("3 of 3"));
         QCOMPARE(pane->extraSelections().size(), 3);
         QCOMPARE(pane->textCursor().position(), end);
         QVERIFY(!pane->textCursor().hasSelection());
 
-        QTest::keyClick(bar->txtFind, Qt::Key_Return);
-        QCOMPARE(bar->LCount->text(), QStringLiteral("1 of 3"));
+        QTest::keyClick(find, Qt::Key_Return);
+        QCOMPARE(count->text(), QStringLiteral("1 of 3"));
         const int top = pane->verticalScrollBar()->value();
         QVERIFY(top < pane->verticalScrollBar()->maximum());
-        QTest::keyClick(bar->txtFind, Qt::Key_F3);
-        QCOMPARE(bar->LCount->text(), QStringLiteral("2 of 3"));
-        QTest::keyClick(bar->txtFind, Qt::Key_Return, Qt::ShiftModifier);
-        QTest::keyClick(bar->txtFind, Qt::Key_F3, Qt::ShiftModifier);
-        QCOMPARE(bar->LCount->text(), QStringLiteral("3 of 3"));
-        QTest::keyClick(bar->txtFind, Qt::Key_Return);
-        QTest::keyClick(bar->txtFind, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(find, Qt::Key_F3);
+        QCOMPARE(count->text(), QStringLiteral("2 of 3"));
+        QTest::keyClick(find, Qt::Key_Return, Qt::ShiftModifier);
+        QTest::keyClick(find, Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(count->text(), QStringLiteral("3 of 3"));
+        QTest::keyClick(find, Qt::Key_Return);
+        QTest::keyClick(find, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  QStringLiteral("# 7 \"player7\" STEAM_0:0:7 needle"));
         QCOMPARE(pane->textCursor().position(), end);
@@ -261,10 +248,10 @@ private Q_SLOTS:
         QTest::keyClick(pane, Qt::Key_Down);
         QCOMPARE(pane->verticalScrollBar()->value(), top + 1);
         QCOMPARE(pane->textCursor().position(), pane->document()->characterCount() - 1);
-        QTRY_COMPARE(bar->LCount->text(), QStringLiteral("1 of 4"));
+        QTRY_COMPARE(count->text(), QStringLiteral("1 of 4"));
 
         // Escape closes the bar; the pane follows the newest line again.
-        QTest::keyClick(bar->txtFind, Qt::Key_Escape);
+        QTest::keyClick(find, Qt::Key_Escape);
         QVERIFY(!bar->isVisible());
         QVERIFY(pane->extraSelections().isEmpty());
         QCOMPARE(pane->verticalScrollBar()->value(), pane->verticalScrollBar()->maximum());
@@ -275,7 +262,7 @@ private Q_SLOTS:
     // line in view, when the window comes back.
     void hiddenPaneFollowsWhenShownAgain() {
         Fixture f;
-        OutputPane *pane = f.log->TxtGet;
+        OutputPane *pane = f.pane;
         f.log->hide();
         for (int i = 0; i < 200; ++i)
             pane->appendText(QStringLiteral("line %1\r\n").arg(i));
@@ -288,7 +275,7 @@ private Q_SLOTS:
     // reply of the flood is painted without anything else happening.
     void floodIsPaintedOnceAFrameAndTheLastReplyShows() {
         Fixture f;
-        OutputPane *pane = f.log->TxtGet;
+        OutputPane *pane = f.pane;
         QVERIFY(QTest::qWaitForWindowExposed(f.log));
         int paints = 0;
         PaintCounter counter(pane->viewport(), paints);
@@ -309,8 +296,9 @@ private Q_SLOTS:
 
     void dragByBackgroundAndLabels() {
         Fixture f;
-        for (QWidget *handle : {static_cast<QWidget *>(f.log), static_cast<QWidget *>(f.log->LHost),
-                                static_cast<QWidget *>(f.log->Label)}) {
+        for (QWidget *handle :
+             {static_cast<QWidget *>(f.log), static_cast<QWidget *>(f.get<QLabel>("LHost")),
+              static_cast<QWidget *>(f.get<QLabel>("Label"))}) {
             const QPoint before = f.log->pos();
             const QPoint grab = handle == f.log ? QPoint(3, 3) : QPoint(2, 2);
             QTest::mousePress(handle, Qt::LeftButton, {}, grab);

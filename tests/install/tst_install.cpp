@@ -5,6 +5,7 @@
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
 #include "rcon/app/userfiles.h"
+#include "rcon/app/windows.h"
 #include "rcon/console/frmlog.h"
 #include "rcon/console/outputpane.h"
 #include "rcon/settings/frmsetrcon.h"
@@ -12,6 +13,7 @@
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/fakegameserver.h"
 #include "tests/support/fakeplatform.h"
+#include "tests/support/widgets.h"
 
 #include <QCheckBox>
 #include <QDirIterator>
@@ -210,25 +212,26 @@ private Q_SLOTS:
         Program program(m_programDir, dataDir, home.path(QStringLiteral("config/Talvero.conf")),
                         platform);
         program.settings().saveOption(SettingsStore::LogText2File, true);
-        FrmRcon *main = program.frmRcon();
+        FrmRcon *main = program.windows().frmRcon();
         QVERIFY(main);
         main->show();
-        program.frmLog()->show();
-        main->txtIP->setText(QStringLiteral("127.0.0.1"));
-        main->txtPort->setText(QString::number(server.port()));
-        main->txtPassword->setText(QStringLiteral("secret"));
-        QTest::mouseClick(main->cmdconnect, Qt::LeftButton, {}, QPoint(36, 10));
+        program.windows().frmLog()->show();
+        child<QLineEdit>(main, "txtIP")->setText(QStringLiteral("127.0.0.1"));
+        child<QLineEdit>(main, "txtPort")->setText(QString::number(server.port()));
+        child<QLineEdit>(main, "txtPassword")->setText(QStringLiteral("secret"));
+        QTest::mouseClick(child<XpButton>(main, "cmdconnect"), Qt::LeftButton, {}, QPoint(36, 10));
         QVERIFY(server.waitForDatagrams(1));
         server.sendToLastSender(QByteArray("\xFF\xFF\xFF\xFF") + "lsv_gravity is 800\n" +
                                 QByteArray(2, '\0'));
-        QTRY_VERIFY(program.frmLog()->TxtGet->text().contains(QStringLiteral("sv_gravity")));
+        const auto *pane = child<OutputPane>(program.windows().frmLog(), "TxtGet");
+        QTRY_VERIFY(pane->text().contains(QStringLiteral("sv_gravity")));
 
         const QString log = dataDir + QStringLiteral("/rcon_log.txt");
         QTRY_VERIFY(readAll(log).contains("sv_gravity is 800"));
         QCOMPARE(modeOf(log), OwnerOnlyFile);
         QVERIFY(!QFileInfo::exists(m_programDir + QStringLiteral("/rcon_log.txt")));
         // The Properties dialog tells where.
-        QVERIFY(program.frmSetRcon()->CLog->toolTip().endsWith(log));
+        QVERIFY(child<QCheckBox>(program.windows().frmSetRcon(), "CLog")->toolTip().endsWith(log));
         // The button's sound is the installed one.
         QVERIFY(!platform.sounds.isEmpty());
         QCOMPARE(platform.sounds.last(), m_programDir + QStringLiteral("/85858.wav"));

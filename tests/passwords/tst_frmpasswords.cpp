@@ -1,35 +1,25 @@
 // The password dialogs on the real password file: the first start's "Choose a Password", the
-// prompt in front of the Password Manager, and the Password Manager's actions.
-#include "rcon/app/frmrcon.h"
-#include "rcon/app/program.h"
-#include "rcon/console/frmlog.h"
-#include "rcon/console/outputpane.h"
+// prompt in front of the Password Manager, and the Password Manager's actions. Each dialog is
+// given only the password file, the options and the button factory.
 #include "rcon/kit/fonts.h"
 #include "rcon/passwords/frmfirst.h"
 #include "rcon/passwords/frmpass.h"
 #include "rcon/passwords/frmpassenter.h"
 #include "rcon/passwords/passwordfile.h"
-#include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/settingsstore.h"
 #include "rcon/xpbutton/xpbutton.h"
-#include "tests/support/fakeplatform.h"
-#include "tests/support/programfolder.h"
+#include "tests/support/widgets.h"
+#include "tests/support/windowservices.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialog>
-#include <QDirIterator>
-#include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
+#include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
-#include <functional>
 #include <sys/stat.h>
 
 namespace {
@@ -53,117 +43,87 @@ int modeOf(const QString &path) {
         return -1;
     return int(info.st_mode & 0777);
 }
-
-// Runs work on the modal dialog of that name as soon as it is up, from inside its own event
-// loop. A dialog that never comes up, or another one in its place, is closed and counted.
-int g_missedDialogs = 0;
-template <class Dialog> void whenModal(const QString &name, std::function<void(Dialog *)> work) {
-    auto *poll = new QTimer;
-    auto *clock = new QElapsedTimer;
-    clock->start();
-    QObject::connect(poll, &QTimer::timeout, [=] {
-        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-        const bool found = dialog && dialog->objectName() == name && dialog->isVisible();
-        if (!found && clock->elapsed() < 10000)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        delete clock;
-        if (found) {
-            const QPointer<Dialog> guard(dialog);
-            work(dialog);
-            // A failed check leaves the dialog open: close it, so the test ends.
-            if (QTest::currentTestFailed() && guard && guard->isVisible())
-                guard->reject();
-            return;
-        }
-        ++g_missedDialogs;
-        if (auto *other = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
-            other->reject();
-    });
-    poll->start(5);
-}
-
-// Every message the program hands to the terminal.
-QStringList g_messages;
-void keepMessage(QtMsgType, const QMessageLogContext &, const QString &text) {
-    g_messages.append(text);
-}
 } // namespace
 
 class TestFrmPasswords : public QObject {
     Q_OBJECT
 
     struct Fixture {
-        Fixture() {
-            program = std::make_unique<Program>(folder.path(), folder.optionsFile(), platform);
-        }
-        PasswordFile file() { return program->passwordFile(); }
-        QString read(const QString &key) { return file().read(key); }
+        QString read(const QString &key) const { return services.passwordFile().read(key); }
         // A password file as the first start leaves it, with the slots given.
         void fill(const QString &access, const QStringList &values, const QString &useThis) {
-            QVERIFY(file().WriteNewINI());
-            file().write(PasswordFile::userpass, access);
-            for (qsizetype i = 0; i < values.size(); ++i)
-                file().write(PasswordFile::pass[i], values[i]);
-            file().write(PasswordFile::UseThis, useThis);
+            const PasswordFile file = services.passwordFile();
+            QVERIFY(file.WriteNewINI());
+            file.setAccessPassword(access);
+            for (int i = 0; i < values.size(); ++i)
+                file.setSlot(i, values[i]);
+            file.setStartupChoice(useThis);
         }
-        ProgramFolder folder;
-        FakePlatform platform;
-        std::unique_ptr<Program> program;
+        // The first-run dialog as the start opens it; Continue after typing the text.
+        bool chooseFirstPassword(const QString &text) const {
+            FrmFirst dialog(services.passwordFile(), services.buttons);
+            dialog.load();
+            dialog.show();
+            QTest::keyClicks(child<QLineEdit>(&dialog, "TxtPass"), text);
+            click(child<XpButton>(&dialog, "CmdOk"));
+            return !dialog.isVisible() && dialog.result() == QDialog::Accepted;
+        }
+        WindowServices services;
     };
 
 private Q_SLOTS:
     void initTestCase() { talvero::registerApplicationFonts(); }
-    void init() { g_missedDialogs = 0; }
-    void cleanup() { QCOMPARE(g_missedDialogs, 0); }
 
     void firstStartAsksForTheAccessPassword() {
         Fixture f;
-        QVERIFY(!QFile::exists(f.folder.filePath(QStringLiteral("password"))));
-        whenModal<FrmFirst>(QStringLiteral("FrmFirst"), [](FrmFirst *d) {
-            QCOMPARE(d->windowTitle(), QStringLiteral("Choose a Password"));
-            QCOMPARE(d->parentWidget(), nullptr);
-            QCOMPARE(d->TxtPass->echoMode(), QLineEdit::Password);
-            QVERIFY(!d->CmdOk->isEnabled());
-            // Escape is no way out, and Enter does nothing while Continue is disabled.
-            QTest::keyClick(d->TxtPass, Qt::Key_Escape);
-            QTest::keyClick(d->TxtPass, Qt::Key_Return);
-            QVERIFY(d->isVisible());
-            QTest::keyClicks(d->TxtPass, QStringLiteral("g"));
-            QVERIFY(d->CmdOk->isEnabled());
-            QTest::keyClick(d->TxtPass, Qt::Key_Backspace);
-            QVERIFY(!d->CmdOk->isEnabled());
-            QTest::keyClicks(d->TxtPass, QStringLiteral("gu"));
-            d->TxtPass->insert(QStringLiteral("\u00e4"));
-            QTest::keyClicks(d->TxtPass, QStringLiteral("rd"));
-            QTest::keyClick(d->TxtPass, Qt::Key_Return);
-        });
-        QVERIFY(f.program->askFirstPasswordIfNone());
+        QVERIFY(!QFile::exists(f.services.files.dataFile(QStringLiteral("password"))));
+        QVERIFY(FrmFirst::noPasswordChosen(f.services.passwordFile().accessPassword()));
+        FrmFirst d(f.services.passwordFile(), f.services.buttons);
+        d.load();
+        d.show();
+        QSignalSpy finished(&d, &QDialog::finished);
+        auto *field = child<QLineEdit>(&d, "TxtPass");
+        auto *ok = child<XpButton>(&d, "CmdOk");
+        QCOMPARE(d.windowTitle(), QStringLiteral("Choose a Password"));
+        QCOMPARE(field->echoMode(), QLineEdit::Password);
+        QVERIFY(!ok->isEnabled());
+        // Escape is no way out, and Enter does nothing while Continue is disabled.
+        QTest::keyClick(field, Qt::Key_Escape);
+        QTest::keyClick(field, Qt::Key_Return);
+        QVERIFY(d.isVisible());
+        QCOMPARE(finished.size(), 0);
+        QTest::keyClicks(field, QStringLiteral("g"));
+        QVERIFY(ok->isEnabled());
+        QTest::keyClick(field, Qt::Key_Backspace);
+        QVERIFY(!ok->isEnabled());
+        QTest::keyClicks(field, QStringLiteral("gu"));
+        field->insert(QStringLiteral("\u00e4"));
+        QTest::keyClicks(field, QStringLiteral("rd"));
+        QTest::keyClick(field, Qt::Key_Return);
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(d.result(), int(QDialog::Accepted));
+
         QCOMPARE(f.read(PasswordFile::userpass), QStringLiteral("gu\u00e4rd"));
         for (const QLatin1String key : PasswordFile::pass)
             QCOMPARE(f.read(key), NoPassword);
         QCOMPARE(f.read(PasswordFile::usethis), NoPassword);
-        QVERIFY(f.platform.exitCodes.isEmpty());
         // Nothing to keep from before: no backup.
-        QVERIFY(!QFile::exists(f.folder.filePath(QStringLiteral("password.bak"))));
-
+        QVERIFY(!QFile::exists(f.services.files.dataFile(QStringLiteral("password.bak"))));
         // Chosen once, never asked again.
-        QVERIFY(f.program->askFirstPasswordIfNone());
-        QCOMPARE(f.read(PasswordFile::userpass), QStringLiteral("gu\u00e4rd"));
+        QVERIFY(!FrmFirst::noPasswordChosen(f.services.passwordFile().accessPassword()));
     }
 
-    void closingTheFirstStartDialogEndsTheProgram() {
+    void closingTheFirstStartDialogLeavesNoPassword() {
         Fixture f;
-        whenModal<FrmFirst>(QStringLiteral("FrmFirst"), [](FrmFirst *d) {
-            QTest::keyClicks(d->TxtPass, QStringLiteral("half"));
-            d->close();
-        });
-        QVERIFY(!f.program->askFirstPasswordIfNone());
-        QCOMPARE(f.platform.exitCodes, QList<int>{0});
-        QVERIFY(f.program->isEnding());
+        FrmFirst d(f.services.passwordFile(), f.services.buttons);
+        d.load();
+        d.show();
+        QTest::keyClicks(child<QLineEdit>(&d, "TxtPass"), QStringLiteral("half"));
+        d.close();
+        QCOMPARE(d.result(), int(QDialog::Rejected));
+        QVERIFY(FrmFirst::noPasswordChosen(f.services.passwordFile().accessPassword()));
         // Left scrambled, and without the half-typed password.
-        const QByteArray onDisk = f.folder.readFile(QStringLiteral("password"));
+        const QByteArray onDisk = f.services.folder.readFile(QStringLiteral("password"));
         QVERIFY(!onDisk.isEmpty());
         QVERIFY(!onDisk.startsWith('['));
         QVERIFY(!onDisk.contains("half"));
@@ -173,16 +133,13 @@ private Q_SLOTS:
     void firstFillKeepsTheOldFileAsBackup() {
         Fixture f;
         f.fill(QString(), {QStringLiteral("lost-1"), QStringLiteral("lost-2")}, NoPassword);
-        const QByteArray withSlots = f.folder.readFile(QStringLiteral("password"));
-        const QString backup = f.folder.filePath(QStringLiteral("password.bak"));
-        f.folder.writeFile(QStringLiteral("password.bak"), "an older backup");
+        const ProgramFolder &folder = f.services.folder;
+        const QByteArray withSlots = folder.readFile(QStringLiteral("password"));
+        const QString backup = folder.filePath(QStringLiteral("password.bak"));
+        folder.writeFile(QStringLiteral("password.bak"), "an older backup");
 
-        whenModal<FrmFirst>(QStringLiteral("FrmFirst"), [](FrmFirst *d) {
-            QTest::keyClicks(d->TxtPass, QStringLiteral("new"));
-            click(d->CmdOk);
-        });
-        QVERIFY(f.program->askFirstPasswordIfNone());
-        QCOMPARE(f.folder.readFile(QStringLiteral("password.bak")), withSlots);
+        QVERIFY(f.chooseFirstPassword(QStringLiteral("new")));
+        QCOMPARE(folder.readFile(QStringLiteral("password.bak")), withSlots);
         QCOMPARE(modeOf(backup), 0600);
         QCOMPARE(f.read(PasswordFile::pass[0]), NoPassword);
         QCOMPARE(f.read(PasswordFile::userpass), QStringLiteral("new"));
@@ -192,103 +149,57 @@ private Q_SLOTS:
 
         // A file too long to unscramble is moved aside too, and the first start is over.
         const QByteArray damaged(40000, 'x');
-        f.folder.writeFile(QStringLiteral("password"), damaged);
+        folder.writeFile(QStringLiteral("password"), damaged);
         QCOMPARE(f.read(PasswordFile::userpass), NotFound);
-        whenModal<FrmFirst>(QStringLiteral("FrmFirst"), [](FrmFirst *d) {
-            QTest::keyClicks(d->TxtPass, QStringLiteral("again"));
-            click(d->CmdOk);
-        });
-        QVERIFY(f.program->askFirstPasswordIfNone());
-        QCOMPARE(f.folder.readFile(QStringLiteral("password.bak")), damaged);
+        QVERIFY(FrmFirst::noPasswordChosen(f.services.passwordFile().accessPassword()));
+        QVERIFY(f.chooseFirstPassword(QStringLiteral("again")));
+        QCOMPARE(folder.readFile(QStringLiteral("password.bak")), damaged);
         QCOMPARE(f.read(PasswordFile::userpass), QStringLiteral("again"));
-        QVERIFY(f.program->askFirstPasswordIfNone());
     }
 
-    // The prompt opens the manager at the keystroke that completes the password, from the main
-    // window's menu and from the Properties dialog; the password never reaches the terminal, the
-    // output pane, the log or any other file.
-    void promptOpensTheManagerOnlyForTheExactPassword() {
+    // The prompt lets the manager open at the keystroke that completes the password, and only
+    // then; its box decides whether it is asked for again.
+    void promptAcceptsOnlyTheExactPassword() {
         Fixture f;
         const QString secret = QStringLiteral("Se\u00e7ret");
-        f.fill(secret, {QStringLiteral("srv-pass")}, QStringLiteral("srv-pass"));
-        f.program->settings().saveOption(SettingsStore::LogText2File, true);
-        g_messages.clear();
-        const QtMessageHandler previous = qInstallMessageHandler(keepMessage);
-        f.program->start();
-        FrmRcon *main = f.program->frmRcon();
+        f.fill(secret, {}, NoPassword);
+        QVERIFY(FrmPassEnter::isWanted(f.services.settings));
+        FrmPassEnter prompt(f.services.passwordFile(), f.services.settings, f.services.buttons,
+                            nullptr);
+        prompt.load();
+        prompt.show();
+        QSignalSpy accepted(&prompt, &QDialog::accepted);
+        QCOMPARE(prompt.windowTitle(), QStringLiteral("Password Protected"));
+        auto *field = child<QLineEdit>(&prompt, "TxtPass");
+        auto *notAgain = child<QCheckBox>(&prompt, "chkLoadTipsAtStartup");
+        QVERIFY(!notAgain->isChecked());
+        typeStart(field);
+        // Pasted at once: a text that only begins with the password, and one in other case.
+        field->selectAll();
+        field->insert(secret + QStringLiteral("x"));
+        field->selectAll();
+        field->insert(QStringLiteral("se\u00e7ret"));
+        QVERIFY(prompt.isVisible());
+        field->clear();
+        typeStart(field);
+        notAgain->setChecked(true);
+        QVERIFY(prompt.isVisible());
+        QCOMPARE(accepted.size(), 0);
+        QTest::keyClicks(field, QStringLiteral("t"));
+        QCOMPARE(accepted.size(), 1);
+        QVERIFY(!prompt.isVisible());
+        QCOMPARE(f.services.settings.readText(SettingsStore::ShowPassDlg), QStringLiteral("1"));
+        QVERIFY(!FrmPassEnter::isWanted(f.services.settings));
 
-        bool managerShown = false;
-        whenModal<FrmPassEnter>(QStringLiteral("FrmPassEnter"), [&](FrmPassEnter *prompt) {
-            QCOMPARE(prompt->windowTitle(), QStringLiteral("Password Protected"));
-            QCOMPARE(prompt->parentWidget(), main);
-            QVERIFY(!prompt->chkLoadTipsAtStartup->isChecked());
-            typeStart(prompt->TxtPass);
-            // Pasted at once: a text that only begins with the password.
-            prompt->TxtPass->selectAll();
-            prompt->TxtPass->insert(secret + QStringLiteral("x"));
-            prompt->TxtPass->selectAll();
-            prompt->TxtPass->insert(QStringLiteral("se\u00e7ret"));
-            QVERIFY(prompt->isVisible());
-            prompt->TxtPass->clear();
-            typeStart(prompt->TxtPass);
-            prompt->chkLoadTipsAtStartup->setChecked(true);
-            QVERIFY(prompt->isVisible());
-            QTest::keyClicks(prompt->TxtPass, QStringLiteral("t"));
-            QVERIFY(!prompt->isVisible());
-            whenModal<FrmPass>(QStringLiteral("FrmPass"), [&](FrmPass *manager) {
-                QCOMPARE(manager->windowTitle(), QStringLiteral("Rcon Password Manager"));
-                QCOMPARE(manager->parentWidget(), main);
-                managerShown = true;
-                QTest::keyClick(manager, Qt::Key_Escape);
-            });
-        });
-        main->MnuPassManager->trigger();
-        QVERIFY(managerShown);
-        QCOMPARE(f.program->settings().readText(SettingsStore::ShowPassDlg), QStringLiteral("1"));
-
-        // Not asked again: the entry goes straight to the manager.
-        managerShown = false;
-        whenModal<FrmPass>(QStringLiteral("FrmPass"), [&](FrmPass *manager) {
-            managerShown = true;
-            click(manager->CmdClose);
-        });
-        main->MnuPassManager->trigger();
-        QVERIFY(managerShown);
-
-        // The Properties dialog's "Ask for password" asks again; its "Passwords" button closes
-        // the dialog and shows the prompt, whose Close gives the main window back.
-        FrmSetRcon *properties = f.program->frmSetRcon();
-        properties->show();
-        properties->ChkAskPM->click();
-        QCOMPARE(f.program->settings().readText(SettingsStore::ShowPassDlg), QStringLiteral("0"));
-        bool promptShown = false;
-        whenModal<FrmPassEnter>(QStringLiteral("FrmPassEnter"), [&](FrmPassEnter *prompt) {
-            promptShown = true;
-            QVERIFY(!f.program->frmSetRcon()->isVisible());
-            QTest::keyClicks(prompt->TxtPass, QStringLiteral("wrong"));
-            click(prompt->CmdClose);
-        });
-        click(properties->CmdPasswords);
-        QTRY_VERIFY(promptShown);
-        QTRY_VERIFY(main->isEnabled() && !QApplication::activeModalWidget());
-
-        qInstallMessageHandler(previous);
-        for (const QString &message : std::as_const(g_messages))
-            QVERIFY2(!message.contains(secret) && !message.contains(QStringLiteral("srv-pass")),
-                     qPrintable(message));
-        QVERIFY(!f.program->frmLog()->TxtGet->text().contains(QStringLiteral("Se")));
-        QDirIterator files(f.folder.path(), QDir::Files | QDir::Hidden,
-                           QDirIterator::Subdirectories);
-        while (files.hasNext()) {
-            const QString path = files.next();
-            if (path.endsWith(QStringLiteral("/password")))
-                continue;
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            const QByteArray bytes = file.readAll();
-            QVERIFY2(!bytes.contains(secret.toLatin1()) && !bytes.contains("srv-pass"),
-                     qPrintable(path));
-        }
+        // A wrong text gets no answer; Close gives up.
+        FrmPassEnter again(f.services.passwordFile(), f.services.settings, f.services.buttons,
+                           nullptr);
+        again.load();
+        again.show();
+        QTest::keyClicks(child<QLineEdit>(&again, "TxtPass"), QStringLiteral("wrong"));
+        QVERIFY(again.isVisible());
+        click(child<XpButton>(&again, "CmdClose"));
+        QCOMPARE(again.result(), int(QDialog::Rejected));
     }
 
     void managerAppliesToSlotsAndStartupChoice() {
@@ -297,92 +208,71 @@ private Q_SLOTS:
                {QStringLiteral("one"), QStringLiteral("dup"), QStringLiteral("three"),
                 QStringLiteral("dup"), QStringLiteral("five")},
                QStringLiteral("three"));
-        FrmRcon *main = f.program->frmRcon();
-        FrmPass *d = f.program->frmPass();
-        d->show();
-        QCOMPARE(d->CPass->count(), 5);
-        QCOMPARE(d->CUse->count(), 5);
-        QCOMPARE(d->CPass->currentText(), QStringLiteral("one"));
-        QCOMPARE(d->CUse->currentText(), QStringLiteral("three"));
-        QCOMPARE(d->lPass->text(), QStringLiteral("three"));
-        QCOMPARE(d->TPass->text(), QString());
-        QCOMPARE(d->TPass->echoMode(), QLineEdit::Normal);
+        FrmPass d(f.services.passwordFile(), f.services.buttons, nullptr);
+        QSignalSpy applied(&d, &FrmPass::startupChoiceApplied);
+        d.load();
+        d.show();
+        auto *slotList = child<QComboBox>(&d, "CPass");
+        auto *choice = child<QComboBox>(&d, "CUse");
+        auto *current = child<QLabel>(&d, "lPass");
+        auto *value = child<QLineEdit>(&d, "TPass");
+        auto *change = child<XpButton>(&d, "CmdChange");
+        QCOMPARE(d.windowTitle(), QStringLiteral("Rcon Password Manager"));
+        QCOMPARE(slotList->count(), 5);
+        QCOMPARE(choice->count(), 5);
+        QCOMPARE(slotList->currentText(), QStringLiteral("one"));
+        QCOMPARE(choice->currentText(), QStringLiteral("three"));
+        QCOMPARE(current->text(), QStringLiteral("three"));
+        QCOMPARE(value->text(), QString());
+        QCOMPARE(value->echoMode(), QLineEdit::Normal);
 
         // Choosing "dup" (the fourth entry) changes slot 2, the lowest that holds it.
-        d->CPass->setFocus();
-        d->CPass->setCurrentIndex(3);
-        Q_EMIT d->CPass->activated(3);
-        QCOMPARE(d->TPass->text(), QStringLiteral("dup"));
-        d->TPass->setText(QStringLiteral("new two"));
-        click(d->CmdChange);
+        slotList->setFocus();
+        slotList->setCurrentIndex(3);
+        Q_EMIT slotList->activated(3);
+        QCOMPARE(value->text(), QStringLiteral("dup"));
+        value->setText(QStringLiteral("new two"));
+        click(change);
         QCOMPARE(f.read(PasswordFile::pass[1]), QStringLiteral("new two"));
         QCOMPARE(f.read(PasswordFile::pass[3]), QStringLiteral("dup"));
-        QCOMPARE(d->slotValues(), QStringList({QStringLiteral("one"), QStringLiteral("new two"),
-                                               QStringLiteral("three"), QStringLiteral("dup"),
-                                               QStringLiteral("five")}));
-        QCOMPARE(d->TPass->text(), QString());
+        QCOMPARE(d.slotValues(), QStringList({QStringLiteral("one"), QStringLiteral("new two"),
+                                              QStringLiteral("three"), QStringLiteral("dup"),
+                                              QStringLiteral("five")}));
+        QCOMPARE(value->text(), QString());
         // A typed text that no slot holds changes nothing.
-        d->CPass->setEditText(QStringLiteral("nobody"));
-        d->TPass->setText(QStringLiteral("x"));
-        const QByteArray before = f.folder.readFile(QStringLiteral("password"));
-        click(d->CmdChange);
-        QCOMPARE(f.folder.readFile(QStringLiteral("password")), before);
-        click(d->CmdHelp);
-        QVERIFY(d->isVisible());
+        slotList->setEditText(QStringLiteral("nobody"));
+        value->setText(QStringLiteral("x"));
+        const QByteArray before = f.services.folder.readFile(QStringLiteral("password"));
+        click(change);
+        QCOMPARE(f.services.folder.readFile(QStringLiteral("password")), before);
+        click(child<XpButton>(&d, "CmdHelp"));
+        QVERIFY(d.isVisible());
 
         // Clear All leaves the start-up choice as it was.
-        click(d->CmdClearAll);
+        click(child<XpButton>(&d, "CmdClearAll"));
         for (const QLatin1String key : PasswordFile::pass)
             QCOMPARE(f.read(key), NoPassword);
         QCOMPARE(f.read(PasswordFile::usethis), QStringLiteral("three"));
-        QCOMPARE(d->lPass->text(), QStringLiteral("three"));
+        QCOMPARE(current->text(), QStringLiteral("three"));
 
-        // The start-up choice goes to the main window's password box as stored.
-        d->CUse->setCurrentIndex(0);
-        click(d->CmdApply);
+        // The start-up choice is handed on as stored.
+        choice->setCurrentIndex(0);
+        click(child<XpButton>(&d, "CmdApply"));
         QCOMPARE(f.read(PasswordFile::usethis), NoPassword);
-        QCOMPARE(main->txtPassword->text(), NoPassword);
-        d->CUse->setEditText(QString());
-        click(d->CmdApply);
+        QCOMPARE(applied.size(), 1);
+        QCOMPARE(applied.last().at(0).toString(), NoPassword);
+        choice->setEditText(QString());
+        click(child<XpButton>(&d, "CmdApply"));
         QCOMPARE(f.read(PasswordFile::usethis), QString());
-        QCOMPARE(d->lPass->text(), QString());
-        QCOMPARE(main->txtPassword->text(), QString());
-        d->hide();
-        f.program->unload(d);
-    }
+        QCOMPARE(current->text(), QString());
+        QCOMPARE(applied.size(), 2);
+        QCOMPARE(applied.last().at(0).toString(), QString());
 
-    // Exit from the tray while the manager is up: the dialog goes, nothing opens after it.
-    void exitWhileTheManagerIsOpen() {
-        Fixture f;
-        f.fill(QStringLiteral("guard"), {}, NoPassword);
-        f.program->settings().saveOption(SettingsStore::ShowPassDlg, true);
-        f.program->start();
-        FrmRcon *main = f.program->frmRcon();
-        bool shown = false;
-        whenModal<FrmPass>(QStringLiteral("FrmPass"), [&](FrmPass *) {
-            shown = true;
-            main->MnuTrayExit->trigger();
-        });
-        main->MnuPassManager->trigger();
-        QVERIFY(shown);
-        QCOMPARE(f.platform.exitCodes, QList<int>{0});
-        QVERIFY(!QApplication::activeModalWidget());
-        QVERIFY(!main->isVisible());
-    }
-
-    void managerPropertiesButtonLeadsToTheProperties() {
-        Fixture f;
-        f.fill(QStringLiteral("guard"), {}, NoPassword);
-        f.program->frmRcon();
-        bool propertiesShown = false;
-        whenModal<FrmPass>(QStringLiteral("FrmPass"),
-                           [](FrmPass *manager) { click(manager->CmdProp); });
-        whenModal<FrmSetRcon>(QStringLiteral("FrmSetRcon"), [&](FrmSetRcon *properties) {
-            propertiesShown = true;
-            click(properties->CmdClose);
-        });
-        FrmPass::showManager(*f.program);
-        QVERIFY(propertiesShown);
+        // Properties leaves the manager and says where to.
+        QVERIFY(!d.leftForProperties());
+        click(child<XpButton>(&d, "CmdProp"));
+        QVERIFY(!d.isVisible());
+        QVERIFY(d.leftForProperties());
     }
 };
 

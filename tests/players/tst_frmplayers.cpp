@@ -1,28 +1,22 @@
-// The Players window against the test server: the table after a refresh, kick, ban and map
-// change with their confirmations, the selection across refreshes, its traffic kept out of the
-// output window and the log, and refreshing stopped by a disconnect, a refused password or a
-// ban.
-#include "rcon/app/frmrcon.h"
-#include "rcon/app/program.h"
-#include "rcon/console/frmlog.h"
-#include "rcon/console/outputpane.h"
+// The Players window against the test server, given only the main connection, the options, the
+// desktop and the button factory: the table after a refresh, kick, ban and map change with their
+// confirmations, the selection across refreshes, its traffic kept off the main connection, and
+// refreshing stopped by a disconnect, a refused password or a ban.
 #include "rcon/kit/fonts.h"
 #include "rcon/players/frmplayers.h"
 #include "rcon/players/playertablemodel.h"
+#include "rcon/protocol/rconsession.h"
 #include "rcon/protocol/statusparser.h"
-#include "rcon/settings/settingsstore.h"
 #include "rcon/xpbutton/xpbutton.h"
-#include "tests/support/fakeplatform.h"
 #include "tests/support/goldsrcserver.h"
-#include "tests/support/programfolder.h"
+#include "tests/support/widgets.h"
+#include "tests/support/windowservices.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
 #include <QPointer>
 #include <QSettings>
 #include <QSortFilterProxyModel>
@@ -37,44 +31,38 @@ void click(XpButton *button) {
 
 struct Fixture {
     Fixture() {
-        folder.writeFile(QStringLiteral("talvero.ini"),
-                         "[AutoIP]\nIP=\nPort=\n[AutoRcon]\nRcon=\nTime=\nRcon2=\nTime2=\n");
         server.listen();
-        program = std::make_unique<Program>(folder.path(), folder.optionsFile(), platform);
-        // The log is on: nothing of the Players window may reach it.
-        program->settings().saveOption(SettingsStore::LogText2File, true);
-        program->start();
-        main = program->frmRcon();
+        QObject::connect(&services.connection.session(), &RconSession::replyReceived,
+                         [this](const RconReply &) { ++mainReplies; });
+    }
+    ~Fixture() { delete players; }
+
+    bool connectMain(const QString &password = QStringLiteral("secret")) {
+        return services.connectTo(server.port(), password);
     }
 
-    bool connectMain() {
-        main->txtIP->setText(QStringLiteral("127.0.0.1"));
-        main->txtPort->setText(QString::number(server.port()));
-        main->txtPassword->setText(QStringLiteral("secret"));
-        click(main->cmdconnect);
-        return QTest::qWaitFor([this] {
-            return program->frmLog()->LHost->text().startsWith(QStringLiteral("Connected to"));
-        });
-    }
-
-    // Ctrl+P in the main window; waits for the first table.
+    // Opens the window (made on first use, and again once it was closed) and waits for the
+    // first table.
     FrmPlayers *openPlayers() {
-        main->activateWindow();
-        if (!QTest::qWaitForWindowActive(main))
-            return nullptr;
-        QTest::keyClick(main, Qt::Key_P, Qt::ControlModifier);
-        players = program->frmPlayers();
-        if (!players || !QTest::qWaitForWindowActive(players) ||
+        if (!players)
+            players = new FrmPlayers(services.connection, services.settings, services.platform,
+                                     services.buttons);
+        players->open();
+        if (!QTest::qWaitForWindowActive(players) ||
             !QTest::qWaitFor([this] { return rows() > 0 && players->session()->isIdle(); }))
             return nullptr;
         return players;
     }
 
+    QTableView *table() const { return child<QTableView>(players, "TblPlayers"); }
+    QString label(const char *name) const { return child<QLabel>(players, name)->text(); }
+    XpButton *button(const char *name) const { return child<XpButton>(players, name); }
+    QAction *action(const char *name) const { return child<QAction>(players, name); }
     int selectedUser() const {
         const PlayerRow *player = players->selectedPlayer();
         return player ? player->userId : -1;
     }
-    int rows() const { return players ? players->TblPlayers->model()->rowCount() : -1; }
+    int rows() const { return players ? table()->model()->rowCount() : -1; }
     int statusRequests() const {
         return int(server.executedCommands().count(QStringLiteral("status")));
     }
@@ -85,28 +73,27 @@ struct Fixture {
     }
     bool hasUser(int userId) const {
         auto *model = static_cast<PlayerTableModel *>(
-            static_cast<QSortFilterProxyModel *>(players->TblPlayers->model())->sourceModel());
+            static_cast<QSortFilterProxyModel *>(table()->model())->sourceModel());
         return model->rowOfUser(userId) >= 0;
     }
     void clickRowOf(const QString &name) {
-        QAbstractItemModel *model = players->TblPlayers->model();
+        QAbstractItemModel *model = table()->model();
         for (int row = 0; row < model->rowCount(); ++row) {
             const QModelIndex index = model->index(row, PlayerTableModel::Name);
             if (index.data().toString() == name) {
-                QTest::mouseClick(players->TblPlayers->viewport(), Qt::LeftButton, {},
-                                  players->TblPlayers->visualRect(index).center());
+                QTest::mouseClick(table()->viewport(), Qt::LeftButton, {},
+                                  table()->visualRect(index).center());
                 return;
             }
         }
         QFAIL(qPrintable(QStringLiteral("no row for ") + name));
     }
 
-    ProgramFolder folder;
-    FakePlatform platform;
+    WindowServices services;
     GoldSrcServer server;
-    std::unique_ptr<Program> program;
-    FrmRcon *main = nullptr;
     QPointer<FrmPlayers> players;
+    // Replies the main connection heard: the window's own requests must not be among them.
+    int mainReplies = 0;
 };
 
 } // namespace
@@ -123,45 +110,41 @@ private Q_SLOTS:
         QVERIFY(f.players->isVisible());
         QCOMPARE(f.players->windowTitle(), QStringLiteral("Players"));
         QCOMPARE(f.rows(), 10);
-        QCOMPARE(f.players->LblHost->text(), QStringLiteral("Talvero Test Server"));
-        QCOMPARE(f.players->LblMap->text(), QStringLiteral("Map: de_dust2"));
-        QCOMPARE(f.players->LblPlayers->text(), QStringLiteral("Players: 10 active / 32 max"));
+        QCOMPARE(f.label("LblHost"), QStringLiteral("Talvero Test Server"));
+        QCOMPARE(f.label("LblMap"), QStringLiteral("Map: de_dust2"));
+        QCOMPARE(f.label("LblPlayers"), QStringLiteral("Players: 10 active / 32 max"));
         QVERIFY(f.players->isRefreshing());
         QVERIFY(f.hasUser(6)); // the "quoted" one
 
         f.clickRowOf(QStringLiteral("Zoë ★ UTF-8"));
         QCOMPARE(f.selectedUser(), 7);
-        QTest::keyClick(f.players->TblPlayers, Qt::Key_I, Qt::ControlModifier);
+        QTest::keyClick(f.table(), Qt::Key_I, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("STEAM_0:1:1007"));
-        QTest::keyClick(f.players->TblPlayers, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QTest::keyClick(f.table(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("192.0.2.17:27005"));
-        f.platform.queueAnswer(Platform::Answer::Yes);
+        f.services.platform.queueAnswer(Platform::Answer::Yes);
         const int before = f.statusRequests();
-        click(f.players->CmdKick);
-        QCOMPARE(f.platform.boxes.last().text,
+        click(f.button("CmdKick"));
+        QCOMPARE(f.services.platform.boxes.last().text,
                  QStringLiteral("Kick this player?\n\n\"Zoë ★ UTF-8\" (user id 7)"));
         QVERIFY(f.refreshed(before));
         QVERIFY(f.server.executedCommands().contains(QStringLiteral("kick #7")));
         QCOMPARE(f.rows(), 9);
         QVERIFY(!f.hasUser(7));
-        QCOMPARE(f.players->LblStatus->text(),
-                 QStringLiteral("The server carried out \"kick #7\"."));
+        QCOMPARE(f.label("LblStatus"), QStringLiteral("The server carried out \"kick #7\"."));
 
         // Saying no sends nothing.
         f.clickRowOf(QStringLiteral("bob"));
-        f.platform.queueAnswer(Platform::Answer::No);
-        QTest::keyClick(f.players->TblPlayers, Qt::Key_Delete);
-        QCOMPARE(f.platform.boxes.last().text,
+        f.services.platform.queueAnswer(Platform::Answer::No);
+        QTest::keyClick(f.table(), Qt::Key_Delete);
+        QCOMPARE(f.services.platform.boxes.last().text,
                  QStringLiteral("Kick this player?\n\n\"bob\" (user id 5)"));
         QVERIFY(f.players->session()->isIdle());
         QCOMPARE(f.server.executedCommands().filter(QStringLiteral("kick")).size(), 1);
 
-        // None of the window's traffic reaches the output window or the log.
-        const QString pane = f.program->frmLog()->TxtGet->text();
-        QCOMPARE(pane, QStringLiteral("Connected to 127.0.0.1\n\n"));
-        const QByteArray log = f.folder.readFile(QStringLiteral("rcon_log.txt"));
-        QVERIFY(!log.contains("Talvero Test Server"));
-        QVERIFY(!log.contains("kick"));
+        // None of the window's traffic reaches the main connection: the main connection heard
+        // its challenge's answer only.
+        QCOMPARE(f.mainReplies, 1);
     }
 
     void banSendsItsCommandsAndTheSelectionSurvivesRefreshes() {
@@ -171,7 +154,7 @@ private Q_SLOTS:
 
         // Sorted by name, descending; the selected player stays selected across refreshes
         // that change the rows around it.
-        f.players->TblPlayers->sortByColumn(PlayerTableModel::Name, Qt::DescendingOrder);
+        f.table()->sortByColumn(PlayerTableModel::Name, Qt::DescendingOrder);
         f.clickRowOf(QStringLiteral("bob"));
         int before = f.statusRequests();
         QTest::keyClick(f.players, Qt::Key_F5);
@@ -179,11 +162,11 @@ private Q_SLOTS:
         QCOMPARE(f.selectedUser(), 5);
 
         QVERIFY(f.players->selectUser(6));
-        f.platform.queueAnswer(Platform::Answer::Yes);
+        f.services.platform.queueAnswer(Platform::Answer::Yes);
         before = f.statusRequests();
-        f.players->ActBan.at(3)->trigger(); // permanently
+        f.action("ActBan0")->trigger(); // permanently
         QCOMPARE(
-            f.platform.boxes.last().text,
+            f.services.platform.boxes.last().text,
             QStringLiteral("Ban this player permanently and kick them?\n\n\"the \"quoted\" one\" "
                            "(user id 6)"));
         QVERIFY(f.refreshed(before));
@@ -196,10 +179,10 @@ private Q_SLOTS:
         QVERIFY(!f.hasUser(6));
 
         f.players->selectUser(2);
-        f.platform.queueAnswer(Platform::Answer::Yes);
+        f.services.platform.queueAnswer(Platform::Answer::Yes);
         before = f.statusRequests();
-        f.players->ActBanAddress.at(1)->trigger(); // one hour
-        QCOMPARE(f.platform.boxes.last().text,
+        f.action("ActBanAddress60")->trigger(); // one hour
+        QCOMPARE(f.services.platform.boxes.last().text,
                  QStringLiteral("Ban the address 192.0.2.12 for 1 hour?\n\n\"Player(1)\" (user id "
                                 "2)"));
         QVERIFY(f.refreshed(before));
@@ -210,31 +193,34 @@ private Q_SLOTS:
 
         // A bot has no id to ban and no address; the selection moved on with the refreshes.
         f.players->selectUser(8);
-        QVERIFY(!f.players->CmdBan->isEnabled());
-        QVERIFY(!f.players->CmdBanAddress->isEnabled());
-        QVERIFY(f.players->CmdKick->isEnabled());
-        QVERIFY(f.players->ActCopyName->isEnabled());
-        QVERIFY(!f.players->ActCopyAddress->isEnabled());
+        QVERIFY(!f.button("CmdBan")->isEnabled());
+        QVERIFY(!f.button("CmdBanAddress")->isEnabled());
+        QVERIFY(f.button("CmdKick")->isEnabled());
+        QVERIFY(f.action("ActCopyName")->isEnabled());
+        QVERIFY(!f.action("ActCopyAddress")->isEnabled());
     }
 
     void mapChangesFromTheServersListAndTheWindowKeepsItsPlace() {
         Fixture f;
         QVERIFY(f.connectMain());
         QVERIFY(f.openPlayers());
-        QTRY_VERIFY(f.players->CboMap->findText(QStringLiteral("de_inferno")) >= 0);
-        QVERIFY(f.players->CboMap->findText(QStringLiteral("ka_map40")) >= 0);
-        f.players->CboMap->setCurrentIndex(
-            f.players->CboMap->findText(QStringLiteral("de_inferno")));
-        f.platform.queueAnswer(Platform::Answer::Yes);
-        click(f.players->CmdChangeMap);
-        QCOMPARE(f.platform.boxes.last().text, QStringLiteral("Change the map to de_inferno?"));
-        QTRY_COMPARE(f.players->LblMap->text(), QStringLiteral("Map: de_inferno"));
+        QTRY_VERIFY(child<QComboBox>(f.players, "CboMap")->findText(QStringLiteral("de_inferno")) >=
+                    0);
+        QVERIFY(child<QComboBox>(f.players, "CboMap")->findText(QStringLiteral("ka_map40")) >= 0);
+        child<QComboBox>(f.players, "CboMap")
+            ->setCurrentIndex(
+                child<QComboBox>(f.players, "CboMap")->findText(QStringLiteral("de_inferno")));
+        f.services.platform.queueAnswer(Platform::Answer::Yes);
+        click(f.button("CmdChangeMap"));
+        QCOMPARE(f.services.platform.boxes.last().text,
+                 QStringLiteral("Change the map to de_inferno?"));
+        QTRY_COMPARE(f.label("LblMap"), QStringLiteral("Map: de_inferno"));
         QVERIFY(f.server.executedCommands().contains(QStringLiteral("changelevel de_inferno")));
 
         f.players->resize(777, 455);
         f.players->close();
         QTRY_VERIFY(!f.players);
-        QVERIFY(QSettings(f.folder.optionsFile(), QSettings::IniFormat)
+        QVERIFY(QSettings(f.services.settings.optionsFile(), QSettings::IniFormat)
                     .contains(QStringLiteral("Players/Geometry")));
         QVERIFY(f.openPlayers());
         QCOMPARE(f.players->size(), QSize(777, 455));
@@ -246,12 +232,12 @@ private Q_SLOTS:
         QVERIFY(f.openPlayers());
         QVERIFY(f.players->isRefreshing());
 
-        click(f.main->cmddisconnect);
+        f.services.disconnect();
         QVERIFY(!f.players->isRefreshing());
         QVERIFY(f.players->session()->isIdle());
-        QCOMPARE(f.players->LblStatus->text(), QStringLiteral("Not connected."));
+        QCOMPARE(f.label("LblStatus"), QStringLiteral("Not connected."));
         QCOMPARE(f.rows(), 10); // the last table stays to be read
-        QVERIFY(!f.players->CmdKick->isEnabled());
+        QVERIFY(!f.button("CmdKick")->isEnabled());
         QTest::keyClick(f.players, Qt::Key_F5);
         QVERIFY(f.players->session()->isIdle());
 
@@ -261,23 +247,23 @@ private Q_SLOTS:
 
         // A wrong password: one refusal, then no more asking.
         QVERIFY(f.openPlayers());
-        f.main->txtPassword->setText(QStringLiteral("wrong"));
+        f.services.connection.session().setPassword(QStringLiteral("wrong"));
         QTest::keyClick(f.players, Qt::Key_F5);
-        QTRY_VERIFY(f.players->LblStatus->text().startsWith(QStringLiteral("Bad rcon_password.")));
+        QTRY_VERIFY(f.label("LblStatus").startsWith(QStringLiteral("Bad rcon_password.")));
         QVERIFY(!f.players->isRefreshing());
         QVERIFY(f.players->session()->isIdle());
         QVERIFY(!f.server.isBanned(QHostAddress::LocalHost));
 
         // A ban notice stops it as well; the main connection carries on.
-        f.main->txtPassword->setText(QStringLiteral("secret"));
+        f.services.connection.session().setPassword(QStringLiteral("secret"));
         f.server.ban(QHostAddress::LocalHost);
         QTest::keyClick(f.players, Qt::Key_F5);
-        QTRY_VERIFY(f.players->LblStatus->text().startsWith(
-            QStringLiteral("You have been banned from this server.")));
+        QTRY_VERIFY(f.label("LblStatus")
+                        .startsWith(QStringLiteral("You have been banned from this server.")));
         QVERIFY(!f.players->isRefreshing());
-        QVERIFY(f.program->isConnected());
-        QVERIFY(f.platform.boxes.isEmpty() ||
-                !f.platform.boxes.last().text.contains(QStringLiteral("banned")));
+        QVERIFY(f.services.connection.isConnected());
+        QVERIFY(f.services.platform.boxes.isEmpty() ||
+                !f.services.platform.boxes.last().text.contains(QStringLiteral("banned")));
     }
 
     void aFullServersStatusComesInSeveralReplies() {
@@ -287,7 +273,7 @@ private Q_SLOTS:
         QVERIFY(f.connectMain());
         QVERIFY(f.openPlayers());
         QCOMPARE(f.rows(), 64);
-        QCOMPARE(f.players->LblPlayers->text(), QStringLiteral("Players: 64 active / 64 max"));
+        QCOMPARE(f.label("LblPlayers"), QStringLiteral("Players: 64 active / 64 max"));
     }
 
     void unreadableReplyKeepsTheLastTable() {
@@ -298,8 +284,8 @@ private Q_SLOTS:
                                                        "#      name userid uniqueid frag time "
                                                        "ping loss adr\n# 1 \"cut")));
         QCOMPARE(f.rows(), 10);
-        QCOMPARE(f.players->LblHost->text(), QStringLiteral("Talvero Test Server"));
-        QCOMPARE(f.players->LblStatus->text(),
+        QCOMPARE(f.label("LblHost"), QStringLiteral("Talvero Test Server"));
+        QCOMPARE(f.label("LblStatus"),
                  QStringLiteral("The status reply was cut short. The table shows the last reply "
                                 "that could be read."));
     }

@@ -4,11 +4,15 @@
 #include "rcon/protocol/rconrequests.h"
 #include "rcon/protocol/rconsession.h"
 #include "rcon/protocol/statusparser.h"
+#include "tests/support/fakegameserver.h"
 #include "tests/support/goldsrcserver.h"
 
 #include <QSignalSpy>
 #include <QTest>
 #include <QUdpSocket>
+
+#include <algorithm>
+#include <memory>
 
 namespace {
 using Kind = RconReply::Kind;
@@ -196,6 +200,40 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(outcome.failures.size(), 5, 30000);
         QCOMPARE(outcome.failures[4].second, Failure::UnknownHost);
         QVERIFY(outcome.answers.isEmpty());
+    }
+
+    // A command sent now goes out at once, outside the queue, with the challenge the session
+    // holds: also once the requests have stopped and closed their session, and even when they
+    // go right after (the process may end). Never without a challenge: nothing sent before one
+    // reaches the server's console.
+    void sendNowGoesOutWithTheHeldChallenge() {
+        const QByteArray mark("\xFF\xFF\xFF\xFF");
+        FakeGameServer server;
+        server.setReplies("users", {mark + "lno users\n" + QByteArray(2, '\0')});
+        auto requests = std::make_unique<RconRequests>([&] {
+            return RconRequests::Endpoint{QStringLiteral("127.0.0.1"), server.port(),
+                                          QStringLiteral("secret")};
+        });
+        Outcome outcome(*requests);
+        QVERIFY(!requests->sendNow(QStringLiteral("echo too early")));
+        requests->send(QStringLiteral("users"));
+        QTRY_COMPARE(outcome.answers.size(), 1);
+        requests->stop();
+
+        const int before = int(server.datagrams().size());
+        QVERIFY(requests->sendNow(QStringLiteral("logaddress_del 127.0.0.1 27999")));
+        requests.reset();
+        QVERIFY(server.waitForDatagrams(before + 1));
+        QCOMPARE(server.datagrams().last().bytes,
+                 mark + "rcon 1234567890 secret logaddress_del 127.0.0.1 27999");
+        // One challenge round in all, and nothing of the command sent too early.
+        const QList<FakeGameServer::Datagram> &all = server.datagrams();
+        const auto challengeRequests = std::count_if(all.begin(), all.end(), [&](const auto &d) {
+            return d.bytes == mark + "challenge rcon";
+        });
+        QCOMPARE(int(challengeRequests), 1);
+        QVERIFY(std::none_of(all.begin(), all.end(),
+                             [](const auto &d) { return d.bytes.contains("too early"); }));
     }
 };
 

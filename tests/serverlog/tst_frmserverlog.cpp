@@ -1,19 +1,16 @@
-// The Server Log window against the test server: the log sent here while the window is open
-// and stopped when it closes, the main window disconnects or the program ends; lines live,
-// sorted and filtered; the rcon password never shown, copied or saved; the say line, which never
-// lets a second command through; datagrams from elsewhere ignored and counted.
-#include "rcon/app/frmrcon.h"
-#include "rcon/app/program.h"
-#include "rcon/console/frmlog.h"
+// The Server Log window against the test server, given only the main connection, the options,
+// the desktop and the button factory: the log sent here while the window is open and stopped
+// when it closes, the main connection ends or the window is left; lines live, sorted and
+// filtered; the rcon password never shown, copied or saved; the say line, which never lets a
+// second command through; datagrams from elsewhere ignored and counted.
 #include "rcon/kit/fonts.h"
 #include "rcon/serverlog/frmserverlog.h"
 #include "rcon/serverlog/serverlogmodel.h"
 #include "rcon/xpbutton/xpbutton.h"
-#include "tests/support/fakeplatform.h"
 #include "tests/support/goldsrcserver.h"
-#include "tests/support/programfolder.h"
+#include "tests/support/widgets.h"
+#include "tests/support/windowservices.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFile>
@@ -21,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QMenu>
 #include <QPointer>
 #include <QScrollBar>
 #include <QSettings>
@@ -37,33 +33,24 @@ void click(XpButton *button) {
 struct Fixture {
     explicit Fixture(const QByteArray &serverPassword = "secret")
         : password(serverPassword) {
-        folder.writeFile(QStringLiteral("talvero.ini"),
-                         "[AutoIP]\nIP=\nPort=\n[AutoRcon]\nRcon=\nTime=\nRcon2=\nTime2=\n");
         server.setPassword(password);
         server.listen();
-        program = std::make_unique<Program>(folder.path(), folder.optionsFile(), platform);
-        program->start();
-        main = program->frmRcon();
     }
+    ~Fixture() { delete log; }
 
-    bool connectMain() {
-        main->txtIP->setText(QStringLiteral("127.0.0.1"));
-        main->txtPort->setText(QString::number(server.port()));
-        main->txtPassword->setText(QString::fromLatin1(password));
-        click(main->cmdconnect);
-        return QTest::qWaitFor([this] {
-            return program->frmLog()->LHost->text().startsWith(QStringLiteral("Connected to"));
-        });
+    bool connectMain() { return services.connectTo(server.port(), QString::fromLatin1(password)); }
+
+    // The window, made on first use and again once it was closed.
+    FrmServerLog *window() {
+        if (!log)
+            log = new FrmServerLog(services.connection, services.settings, services.platform,
+                                   services.buttons);
+        return log;
     }
-
-    // Ctrl+G in the main window; waits until the server sends its log to the window.
+    // Opens the window; waits until the server sends its log to it.
     FrmServerLog *openLog() {
-        main->activateWindow();
-        if (!QTest::qWaitForWindowActive(main))
-            return nullptr;
-        QTest::keyClick(main, Qt::Key_G, Qt::ControlModifier);
-        log = program->frmServerLog();
-        if (!log || !QTest::qWaitForWindowActive(log) ||
+        window()->open();
+        if (!QTest::qWaitForWindowActive(log) ||
             !QTest::qWaitFor([this] { return server.logAddresses() == registration(); }))
             return nullptr;
         return log;
@@ -72,6 +59,10 @@ struct Fixture {
     QStringList registration() const {
         return {QStringLiteral("127.0.0.1:%1").arg(log->receivingPort())};
     }
+    QString status() const { return child<QLabel>(log, "LblStatus")->text(); }
+    QLineEdit *field(const char *name) const { return child<QLineEdit>(log, name); }
+    QListView *list() const { return child<QListView>(log, "LstLog"); }
+    QString optionsFile() const { return services.settings.optionsFile(); }
     int rows() const { return log->model()->rowCount(); }
     QStringList shown(int role = Qt::DisplayRole) const {
         QStringList lines;
@@ -92,17 +83,14 @@ struct Fixture {
         return QTest::qWaitFor([&] { return find() >= 0; }) ? find() : -1;
     }
     bool rowInView(int row) const {
-        const QRect rect = log->LstLog->visualRect(log->model()->index(row));
-        return rect.top() >= 0 && rect.bottom() < log->LstLog->viewport()->height();
+        const QRect rect = list()->visualRect(log->model()->index(row));
+        return rect.top() >= 0 && rect.bottom() < list()->viewport()->height();
     }
-    int topRow() const { return log->LstLog->indexAt(QPoint(1, 1)).row(); }
+    int topRow() const { return list()->indexAt(QPoint(1, 1)).row(); }
 
     QByteArray password;
-    ProgramFolder folder;
-    FakePlatform platform;
+    WindowServices services;
     GoldSrcServer server;
-    std::unique_ptr<Program> program;
-    FrmRcon *main = nullptr;
     QPointer<FrmServerLog> log;
 };
 
@@ -115,20 +103,15 @@ private Q_SLOTS:
 
     void linesComeLiveAndTheWindowStopsTheLogWhenClosed() {
         Fixture f;
-        // The entry follows "Players..." at the end of the Commands menu.
-        const QList<QAction *> entries = f.main->MnuCommands->actions();
-        QCOMPARE(entries.last(), f.main->MnuServerLog);
-        QCOMPARE(entries.at(entries.size() - 2), f.main->MnuPlayers);
-        QCOMPARE(f.main->MnuServerLog->text(), QStringLiteral("Server Log..."));
-        // Nothing opens while disconnected.
-        f.main->MnuServerLog->trigger();
-        QVERIFY(!f.program->frmServerLog()->isVisible());
+        // Nothing is asked of the server while disconnected.
+        f.window()->open();
+        QCOMPARE(f.status(), QStringLiteral("Not connected."));
+        QVERIFY(!f.log->isRegistered());
 
         QVERIFY(f.connectMain());
         QVERIFY(f.openLog());
         QCOMPARE(f.log->windowTitle(), QStringLiteral("Server Log"));
-        QTRY_COMPARE(f.log->LblStatus->text(),
-                     QStringLiteral("logaddress_add:  ") + f.registration().first());
+        QTRY_COMPARE(f.status(), QStringLiteral("logaddress_add:  ") + f.registration().first());
 
         const QList<QByteArray> events = f.server.writeChatter(60);
         QTRY_COMPARE(f.rows(), 60);
@@ -136,14 +119,14 @@ private Q_SLOTS:
         QVERIFY(f.rowInView(59));
 
         // Scrolled up, the view stays on the lines read while new ones come.
-        QTest::keyClick(f.log->LstLog, Qt::Key_Home);
+        QTest::keyClick(f.list(), Qt::Key_Home);
         QCOMPARE(f.topRow(), 0);
         f.server.writeChatter(20);
         QTRY_COMPARE(f.rows(), 80);
         QCOMPARE(f.topRow(), 0);
         QVERIFY(!f.rowInView(79));
         // Back at the end, it follows again.
-        QTest::keyClick(f.log->LstLog, Qt::Key_End);
+        QTest::keyClick(f.list(), Qt::Key_End);
         f.server.writeChatter(20);
         QTRY_COMPARE(f.rows(), 100);
         QTRY_VERIFY(f.rowInView(99));
@@ -152,7 +135,7 @@ private Q_SLOTS:
         f.log->close();
         QTRY_VERIFY(!f.log);
         QTRY_VERIFY(f.server.logAddresses().isEmpty());
-        QVERIFY(QSettings(f.folder.optionsFile(), QSettings::IniFormat)
+        QVERIFY(QSettings(f.optionsFile(), QSettings::IniFormat)
                     .contains(QStringLiteral("ServerLog/Geometry")));
         QVERIFY(f.openLog());
         QCOMPARE(f.log->size(), QSize(701, 433));
@@ -162,11 +145,9 @@ private Q_SLOTS:
     void quietLogRemindsOfLogOn() {
         Fixture f;
         QVERIFY(f.connectMain());
-        f.main->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(f.main));
-        f.program->frmServerLog()->setQuietHintDelay(200);
+        f.window()->setQuietHintDelay(200);
         QVERIFY(f.openLog());
-        QTRY_VERIFY(f.log->LblStatus->text().contains(QStringLiteral("\"log on\"")));
+        QTRY_VERIFY(f.status().contains(QStringLiteral("\"log on\"")));
     }
 
     void changingThePortOrAddressMovesTheLog() {
@@ -179,45 +160,44 @@ private Q_SLOTS:
             QVERIFY(probe.bind(QHostAddress::AnyIPv4, 0));
             port = probe.localPort();
         }
-        f.log->TxtPort->setText(QString::number(port));
-        QTest::keyClick(f.log->TxtPort, Qt::Key_Return);
+        f.field("TxtPort")->setText(QString::number(port));
+        QTest::keyClick(f.field("TxtPort"), Qt::Key_Return);
         QCOMPARE(f.log->receivingPort(), port);
         QTRY_COMPARE(f.server.logAddresses(),
                      QStringList{QStringLiteral("127.0.0.1:%1").arg(port)});
 
         // The address a router would forward from, typed by hand.
-        f.log->TxtAddress->setText(QStringLiteral("127.0.0.3"));
-        QTest::keyClick(f.log->TxtAddress, Qt::Key_Return);
+        f.field("TxtAddress")->setText(QStringLiteral("127.0.0.3"));
+        QTest::keyClick(f.field("TxtAddress"), Qt::Key_Return);
         QTRY_COMPARE(f.server.logAddresses(),
                      QStringList{QStringLiteral("127.0.0.3:%1").arg(port)});
         f.server.writeLog("Server say \"moved\"");
         QVERIFY(f.waitForRow(QStringLiteral("Server say \"moved\"")) >= 0);
-        QSettings options(f.folder.optionsFile(), QSettings::IniFormat);
+        QSettings options(f.optionsFile(), QSettings::IniFormat);
         QCOMPARE(options.value(QStringLiteral("ServerLog/Port")).toInt(), int(port));
         QCOMPARE(options.value(QStringLiteral("ServerLog/Address")).toString(),
                  QStringLiteral("127.0.0.3"));
     }
 
-    void disconnectAndExitStopTheLog() {
+    void disconnectAndLeavingStopTheLog() {
         Fixture f;
         QVERIFY(f.connectMain());
         QVERIFY(f.openLog());
 
-        click(f.main->cmddisconnect);
+        f.services.disconnect();
         QTRY_VERIFY(f.server.logAddresses().isEmpty());
-        QCOMPARE(f.log->LblStatus->text(), QStringLiteral("Not connected."));
+        QCOMPARE(f.status(), QStringLiteral("Not connected."));
         QVERIFY(!f.log->isRegistered());
 
         // Connected again, the open window has the log sent to it again.
         QVERIFY(f.connectMain());
         QTRY_COMPARE(f.server.logAddresses(), f.registration());
 
-        // The process ends right after Exit: the server has been told before it returns, with
-        // nothing left waiting for the event loop.
-        f.program->ExitProgram();
-        QCOMPARE(f.platform.exitCodes, QList<int>{0});
+        // The process may end right after the window is left: the server has been told before
+        // leave returns, with nothing left waiting for the event loop.
+        f.log->leave();
         QVERIFY(!f.log->isRegistered());
-        f.program.reset();
+        delete f.log;
         QTRY_VERIFY(f.server.logAddresses().isEmpty());
     }
 
@@ -238,8 +218,7 @@ private Q_SLOTS:
         }
         QVERIFY(chat > 0 && chat < 40);
 
-        QCheckBox *chatBox = f.log->findChild<QCheckBox *>(QStringLiteral("ChkChat"));
-        QVERIFY(chatBox);
+        auto *chatBox = child<QCheckBox>(f.log, "ChkChat");
         chatBox->click();
         QCOMPARE(f.rows(), 40 - chat);
         for (int row = 0; row < f.rows(); ++row)
@@ -253,7 +232,7 @@ private Q_SLOTS:
         QCOMPARE(f.rows(), 52 - chat - moreChat);
         chatBox->click();
         QCOMPARE(f.rows(), 52);
-        QCOMPARE(QSettings(f.folder.optionsFile(), QSettings::IniFormat)
+        QCOMPARE(QSettings(f.optionsFile(), QSettings::IniFormat)
                      .value(QStringLiteral("ServerLog/Hidden"))
                      .toStringList(),
                  QStringList());
@@ -263,7 +242,7 @@ private Q_SLOTS:
         Fixture f;
         QVERIFY(f.connectMain());
         QVERIFY(f.openLog());
-        QScrollBar *sideways = f.log->LstLog->horizontalScrollBar();
+        QScrollBar *sideways = f.list()->horizontalScrollBar();
         f.server.writeChatter(30);
         QTRY_COMPARE(f.rows(), 30);
         QTRY_VERIFY(f.rowInView(29));
@@ -273,9 +252,9 @@ private Q_SLOTS:
         QTRY_COMPARE(f.rows(), 31);
         QTRY_VERIFY(sideways->isVisible());
         // The long line hidden with the Admin lines, the short ones fit again.
-        f.log->findChild<QCheckBox *>(QStringLiteral("ChkAdmin"))->click();
+        child<QCheckBox>(f.log, "ChkAdmin")->click();
         QTRY_VERIFY(!sideways->isVisible());
-        f.log->findChild<QCheckBox *>(QStringLiteral("ChkAdmin"))->click();
+        child<QCheckBox>(f.log, "ChkAdmin")->click();
         QTRY_VERIFY(sideways->isVisible());
     }
 
@@ -284,31 +263,31 @@ private Q_SLOTS:
         QVERIFY(f.connectMain());
         QVERIFY(f.openLog());
 
-        QTest::keyClicks(f.log->TxtSay, QStringLiteral("hello all"));
-        QTest::keyClick(f.log->TxtSay, Qt::Key_Return);
+        QTest::keyClicks(f.field("TxtSay"), QStringLiteral("hello all"));
+        QTest::keyClick(f.field("TxtSay"), Qt::Key_Return);
         QVERIFY(f.waitForRow(QStringLiteral("Server say \"hello all\"")) >= 0);
         const int rcon = f.waitForRow(QStringLiteral("Rcon: \"say hello all\" from \"127.0.0.1:"));
         QVERIFY(rcon >= 0);
         QCOMPARE(f.log->model()->lineAt(rcon).category(), ServerLogLine::Category::Admin);
-        QVERIFY(f.log->TxtSay->text().isEmpty());
+        QVERIFY(f.field("TxtSay")->text().isEmpty());
 
         const QString view =
             f.shown().join(QLatin1Char('\n')) + f.shown(Qt::ToolTipRole).join(QLatin1Char('\n'));
         QVERIFY(!view.contains(QStringLiteral("pass")));
         QVERIFY(!view.contains(QStringLiteral("word")));
 
-        f.log->LstLog->setFocus();
-        QTest::keyClick(f.log->LstLog, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(f.log->LstLog, Qt::Key_C, Qt::ControlModifier);
+        f.list()->setFocus();
+        QTest::keyClick(f.list(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(f.list(), Qt::Key_C, Qt::ControlModifier);
         const QString copied = QGuiApplication::clipboard()->text();
         QVERIFY(copied.contains(QStringLiteral("Server say \"hello all\"")));
         QVERIFY(copied.contains(QStringLiteral("Rcon: \"say hello all\"")));
         QVERIFY(!copied.contains(QStringLiteral("pass")));
         QVERIFY(!copied.contains(QStringLiteral("word")));
 
-        const QString path = f.folder.filePath(QStringLiteral("saved-log.txt"));
+        const QString path = f.services.folder.filePath(QStringLiteral("saved-log.txt"));
         f.log->setSaveFileChooser([&](QWidget *, const QString &) { return path; });
-        click(f.log->CmdSave);
+        click(child<XpButton>(f.log, "CmdSave"));
         QFile saved(path);
         QVERIFY(saved.open(QIODevice::ReadOnly));
         const QByteArray bytes = saved.readAll();
@@ -325,14 +304,14 @@ private Q_SLOTS:
         QVERIFY(f.connectMain());
         QVERIFY(f.openLog());
 
-        QTest::keyClicks(f.log->TxtSay, QStringLiteral("hi; rcon_password x"));
-        QTest::keyClick(f.log->TxtSay, Qt::Key_Return);
-        QVERIFY(f.log->LblStatus->text().startsWith(QStringLiteral("Not sent:")));
-        QCOMPARE(f.log->TxtSay->text(), QStringLiteral("hi; rcon_password x"));
+        QTest::keyClicks(f.field("TxtSay"), QStringLiteral("hi; rcon_password x"));
+        QTest::keyClick(f.field("TxtSay"), Qt::Key_Return);
+        QVERIFY(f.status().startsWith(QStringLiteral("Not sent:")));
+        QCOMPARE(f.field("TxtSay")->text(), QStringLiteral("hi; rcon_password x"));
 
         // What is sent after the refusal arrives; nothing of the refused line went before it.
-        f.log->TxtSay->setText(QStringLiteral("fine"));
-        click(f.log->CmdSay);
+        f.field("TxtSay")->setText(QStringLiteral("fine"));
+        click(child<XpButton>(f.log, "CmdSay"));
         QTRY_VERIFY(f.server.executedCommands().contains(QStringLiteral("say fine")));
         for (const QString &command : f.server.executedCommands()) {
             QVERIFY2(!command.contains(QStringLiteral("rcon_password")), qPrintable(command));
@@ -354,7 +333,8 @@ private Q_SLOTS:
         f.server.writeLog("Server say \"real\"");
         QTRY_COMPARE(f.rows(), 1);
         QCOMPARE(f.log->model()->lineAt(0).event(), QStringLiteral("Server say \"real\""));
-        QTRY_COMPARE(f.log->LblIgnored->text(), QStringLiteral("2 datagrams ignored"));
+        QTRY_COMPARE(child<QLabel>(f.log, "LblIgnored")->text(),
+                     QStringLiteral("2 datagrams ignored"));
     }
 };
 

@@ -1,7 +1,9 @@
-// The program's INI reads and writes, through its INI control.
+// The program's INI reads and writes, through its INI control, and the start-up defaults read and
+// written through them.
 #include "rcon/kit/controlhost.h"
 #include "rcon/settings/iniaccess.h"
 #include "rcon/settings/settingsini.h"
+#include "rcon/settings/startupdefaults.h"
 #include "tests/support/fakeplatform.h"
 #include "tests/support/programfolder.h"
 
@@ -20,6 +22,7 @@ private Q_SLOTS:
     void clearedKeysStayPresent();
     void installedSettingsFileHasTheRequiredKey();
     void missingControlReadsNotFoundAndWritesNothing();
+    void startupDefaultsTellAbsentFromCleared();
 };
 
 void TestIniAccess::defaultsAreFoundUnderTheReadersSpelling() {
@@ -89,6 +92,47 @@ void TestIniAccess::missingControlReadsNotFoundAndWritesNothing() {
         QCOMPARE(ini.GetFromINI(SettingsIni::Read::autoip, SettingsIni::Read::ip, file), NotFound);
         QVERIFY(!QFile::exists(file));
     }
+}
+
+// A key the file does not hold is absent, never the text "[NOT FOUND]"; a cleared key is
+// present and empty. What the Properties dialog writes through its control reads back the same
+// through direct access, whichever spelling each uses.
+void TestIniAccess::startupDefaultsTellAbsentFromCleared() {
+    ProgramFolder folder(ProgramFolder::Settings::None);
+    FakePlatform platform;
+    ControlHost host(folder.path(), platform);
+    QWidget window;
+    const IniAccess control(host.create(QStringLiteral("Quirebox.INITool"), &window));
+    QVERIFY(control.control());
+    const IniAccess direct = IniAccess::direct();
+    const QString file = folder.filePath(SettingsIni::FileName);
+
+    const StartupDefaults none = StartupDefaults::read(direct, file);
+    for (const std::optional<QString> &value :
+         {none.address, none.port, none.command1, none.interval1, none.command2, none.interval2})
+        QVERIFY(!value.has_value());
+
+    StartupDefaults::writeAddress(control, file, QStringLiteral("10.0.0.5"), QString());
+    StartupDefaults::writeCommands(control, file, QStringLiteral("status"), QStringLiteral("60000"),
+                                   QStringLiteral("users"), QStringLiteral("120000"));
+    StartupDefaults read = StartupDefaults::read(direct, file);
+    QCOMPARE(read.address.value_or(NotFound), QStringLiteral("10.0.0.5"));
+    QCOMPARE(read.port.value_or(NotFound), QString());
+    QCOMPARE(read.command1.value_or(NotFound), QStringLiteral("status"));
+    QCOMPARE(read.interval1.value_or(NotFound), QStringLiteral("60000"));
+    QCOMPARE(read.command2.value_or(NotFound), QStringLiteral("users"));
+    QCOMPARE(read.interval2.value_or(NotFound), QStringLiteral("120000"));
+
+    StartupDefaults::clearSecondCommand(control, file);
+    read = StartupDefaults::read(control, file);
+    QCOMPARE(read.command1.value_or(NotFound), QStringLiteral("status"));
+    QCOMPARE(read.command2.value_or(NotFound), QString());
+    QCOMPARE(read.interval2.value_or(NotFound), QString());
+    // Written as the file has always spelt it.
+    const QByteArray text = folder.readFile(SettingsIni::FileName);
+    for (const char *line : {"[AutoIP]", "IP=10.0.0.5", "Port=", "[AutoRcon]", "Rcon=status",
+                             "Time=60000", "Rcon2=", "Time2="})
+        QVERIFY2(text.contains(line), line);
 }
 
 QTEST_MAIN(TestIniAccess)

@@ -5,6 +5,8 @@
 Platform::Answer FakePlatform::messageBox(QWidget *, Icon icon, Buttons buttons,
                                           const QString &text) {
     boxes.append({icon, buttons, text});
+    if (onBox)
+        onBox(boxes.last());
     if (buttons == Buttons::Ok)
         return Answer::Ok;
     if (m_answers.isEmpty()) {

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
+
 // Stands in for the desktop in tests. Message boxes answer from a queue the test fills in
 // advance and are recorded; a box with no queued answer fails the running test (instead of
 // blocking it) and answers No/OK. Sounds, opened addresses, started programs and exits are
@@ -34,6 +36,8 @@ public:
     QList<int> exitCodes;
     bool openUrlSucceeds = true;
     bool startProgramSucceeds = true;
+    // Called with each box as it is shown, for a test that checks what holds at that moment.
+    std::function<void(const Box &)> onBox;
 
 private:
     QList<Answer> m_answers;

@@ -3,12 +3,19 @@
 #include "rcon/xpbutton/styles.h"
 #include "rcon/xpbutton/xpbutton.h"
 #include "tests/support/programfolder.h"
+#include "tests/support/widgets.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
+
+namespace {
+QLineEdit *captionField(const Styles &page) {
+    return child<QLineEdit>(&page, "txtCaption");
+}
+} // namespace
 
 class TestStyles : public QObject {
     Q_OBJECT
@@ -38,7 +45,8 @@ void TestStyles::pageShowsItsFrameAndPrompt() {
     QVERIFY(prompt);
     QCOMPARE(prompt->text(), QStringLiteral("Enter the buttons Caption"));
     QCOMPARE(prompt->font().family(), talvero::tahoma(8.25).family());
-    QCOMPARE(frame->findChild<QLineEdit *>(QStringLiteral("txtCaption")), page.txtCaption);
+    // The caption's field lies in the frame.
+    QCOMPARE(frame->findChild<QLineEdit *>(QStringLiteral("txtCaption")), captionField(page));
 }
 
 void TestStyles::selectingANewButtonShowsItsDefaultCaption() {
@@ -48,10 +56,10 @@ void TestStyles::selectingANewButtonShowsItsDefaultCaption() {
     named.setCaption(QStringLiteral("&Send"));
     Styles page;
     page.setSelection({&fresh});
-    QCOMPARE(page.txtCaption->text(), QStringLiteral("button"));
+    QCOMPARE(captionField(page)->text(), QStringLiteral("button"));
     QVERIFY(!page.isChanged());
     page.setSelection({&named, &fresh});
-    QCOMPARE(page.txtCaption->text(), QStringLiteral("&Send"));
+    QCOMPARE(captionField(page)->text(), QStringLiteral("&Send"));
     QVERIFY(!page.isChanged());
 }
 
@@ -61,7 +69,7 @@ void TestStyles::typingMarksThePageChanged() {
     Styles page;
     page.setSelection({&button});
     QSignalSpy changed(&page, &Styles::changedStateChanged);
-    QTest::keyClicks(page.txtCaption, QStringLiteral("x"));
+    QTest::keyClicks(captionField(page), QStringLiteral("x"));
     QVERIFY(page.isChanged());
     QCOMPARE(changed.size(), 1);
     QCOMPARE(changed.first().first().toBool(), true);
@@ -81,8 +89,8 @@ void TestStyles::applyChangesOnlyTheFirstOfThreeButtons() {
     second.setCaption(QStringLiteral("&Close"));
     Styles page;
     page.setSelection({&first, &second, &third});
-    page.txtCaption->selectAll();
-    QTest::keyClicks(page.txtCaption, QStringLiteral("&Connect"));
+    captionField(page)->selectAll();
+    QTest::keyClicks(captionField(page), QStringLiteral("&Connect"));
     page.apply();
     QCOMPARE(first.Caption(), QStringLiteral("&Connect"));
     QCOMPARE(second.Caption(), QStringLiteral("&Close"));
@@ -93,8 +101,8 @@ void TestStyles::nothingSelectedAppliesNothing() {
     ProgramFolder folder;
     Styles page;
     page.setSelection({});
-    QVERIFY(page.txtCaption->text().isEmpty());
-    QVERIFY(!page.txtCaption->isEnabled());
+    QVERIFY(captionField(page)->text().isEmpty());
+    QVERIFY(!captionField(page)->isEnabled());
     page.apply();
     QVERIFY(!page.isChanged());
 }
@@ -106,7 +114,7 @@ void TestStyles::firstButtonDeletedAfterSelectionAppliesNothing() {
     Styles page;
     page.setSelection({first, &second});
     delete first;
-    page.txtCaption->setText(QStringLiteral("&Apply"));
+    captionField(page)->setText(QStringLiteral("&Apply"));
     page.apply();
     QCOMPARE(second.Caption(), QStringLiteral("button"));
 }
@@ -120,7 +128,7 @@ void TestStyles::designerWriterReceivesTheCaption() {
         written.append({target, caption});
     });
     page.setSelection({&button});
-    page.txtCaption->setText(QStringLiteral("Dis&connect"));
+    captionField(page)->setText(QStringLiteral("Dis&connect"));
     page.apply();
     QCOMPARE(written.size(), 1);
     QCOMPARE(written[0].first, &button);
