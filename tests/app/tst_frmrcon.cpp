@@ -793,8 +793,14 @@ private Q_SLOTS:
         f.start();
         f.program->settings().saveOption(SettingsStore::LogText2File, true);
         const QList<QAction *> entries = f.menu("MnuCommands")->actions();
-        QCOMPARE(entries.last(), f.action("MnuServerLog"));
-        QCOMPARE(entries.at(entries.size() - 2), f.action("MnuPlayers"));
+        QCOMPARE(entries.at(entries.size() - 2), f.action("MnuServerLog"));
+        QCOMPARE(entries.at(entries.size() - 3), f.action("MnuPlayers"));
+        // The Servers window's entry ends the Commands and Options menus and follows the tray's
+        // "Connect".
+        QCOMPARE(entries.last(), f.action("MnuServers"));
+        QCOMPARE(f.menu("MnuOptions")->actions().last(), f.action("MnuServers"));
+        const QList<QAction *> tray = f.menu("MnuTray")->actions();
+        QCOMPARE(tray.at(tray.indexOf(f.action("MnuTrayConnect")) + 1), f.action("MnuServers"));
         QCOMPARE(f.action("MnuServerLog")->text(), QStringLiteral("Server Log..."));
         const auto shown = [](const QString &name) {
             const QList<QWidget *> windows = QApplication::topLevelWidgets();
