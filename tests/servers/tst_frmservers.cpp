@@ -21,6 +21,7 @@
 #include <QComboBox>
 #include <QDBusConnection>
 #include <QDialog>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -76,7 +77,9 @@ struct Fixture {
         status = window->findChild<QLabel *>(QStringLiteral("LblStatus"));
     }
 
-    QString address(int i) const { return QStringLiteral("127.0.0.1:%1").arg(servers[i].port()); }
+    QString address(int i) const {
+        return QStringLiteral("%1:%2").arg(hosts[i]).arg(servers[i].port());
+    }
     QString key(int i) const { return address(i); }
 
     XpButton *button(const char *name) const {
@@ -142,6 +145,7 @@ struct Fixture {
                        folder.filePath(QStringLiteral("state"))};
     std::optional<std::pair<QString, quint16>> current;
     GoldSrcServer servers[2];
+    QString hosts[2] = {QStringLiteral("127.0.0.1"), QStringLiteral("127.0.0.1")};
     std::unique_ptr<FrmServers> window;
     ServerListModel *model = nullptr;
     QTableView *table = nullptr;
@@ -311,6 +315,21 @@ private Q_SLOTS:
         QCOMPARE(connects.at(1).at(1).value<quint16>(), f.servers[1].port());
         QCOMPARE(connects.at(1).at(2).value<std::optional<QString>>(), std::nullopt);
 
+        // Edited to another address of the same server: its password moves with it.
+        f.select(0);
+        click(f.button("CmdEdit"));
+        QTRY_VERIFY(f.dialog());
+        QVERIFY(f.field<QCheckBox>("ChkKeepPassword")->isChecked());
+        QVERIFY(f.field<QLineEdit>("TxtPassword")->text().isEmpty());
+        f.hosts[0] = QStringLiteral("localhost");
+        f.field<QPlainTextEdit>("TxtAddresses")->setPlainText(f.address(0));
+        click(f.dialog()->findChild<XpButton *>(QStringLiteral("CmdOk")));
+        QTRY_VERIFY(!f.dialog());
+        const QString movedKey = QStringLiteral("rcon://") + f.key(0);
+        QTRY_COMPARE(m_keyring.lookup(movedKey), QStringLiteral("s3cret pass"));
+        QTRY_COMPARE(m_keyring.lookup(key), std::nullopt);
+        QTRY_VERIFY(f.answered(0));
+
         // Removed after asking: its password goes with it.
         f.select(0);
         f.platform.queueAnswer(Platform::Answer::Yes);
@@ -319,7 +338,26 @@ private Q_SLOTS:
         QCOMPARE(f.platform.boxes.last().text,
                  QStringLiteral("Remove Clan Public from the list of servers?"));
         QCOMPARE(f.model->rowCount(), 1);
-        QTRY_COMPARE(m_keyring.lookup(key), std::nullopt);
+        QTRY_COMPARE(m_keyring.lookup(movedKey), std::nullopt);
+    }
+
+    void recentServersAreImported() {
+        Fixture f;
+        QDir().mkpath(f.folder.filePath(QStringLiteral("state")));
+        f.folder.writeFile(QStringLiteral("state/recent-servers"),
+                           QStringLiteral("%1\t127.0.0.1\n%2\t127.0.0.1\n")
+                               .arg(f.servers[0].port())
+                               .arg(f.servers[1].port())
+                               .toUtf8());
+        f.window->open();
+        QVERIFY(f.add(f.address(1)));
+        QTRY_VERIFY(!f.dialog());
+        click(f.button("CmdImport"));
+        QCOMPARE(f.status->text(), QStringLiteral("1 server added from the recent servers."));
+        QCOMPARE(f.model->rowCount(), 2);
+        QTRY_VERIFY(f.answered(0));
+        click(f.button("CmdImport"));
+        QCOMPARE(f.status->text(), QStringLiteral("Every recent server is in the list already."));
     }
 
     void watchingTellsOnceWhenAServerStopsAndAgainWhenItAnswers() {
