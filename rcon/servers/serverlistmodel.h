@@ -72,8 +72,8 @@ public:
     const Row &row(int index) const { return m_rows.at(index); }
     int rowOfKey(const QString &key) const { return m_rowOfKey.value(key, -1); }
 
-    // What the list calls the server: its own name once it answered (in this run or before),
-    // else the user's label, else the address as typed.
+    // What the list calls the server: its own name once it answered in this run, else
+    // SavedServer::displayName() (the label, the name it last answered with, the address).
     static QString nameOf(const Row &row);
 
     // An info answer; the row becomes answering.
