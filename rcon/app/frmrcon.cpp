@@ -448,12 +448,14 @@ void FrmRcon::connectEntry() {
 }
 
 void FrmRcon::connectTo(const QString &host, quint16 port, const std::optional<QString> &password) {
+    // Without a password of its own the server gets the one in the field, also when the reset
+    // below empties the field.
+    const QString typedPassword = txtPassword->text();
     if (m_connection.isConnected())
         ResetConnection();
     txtIP->setText(host);
     txtPort->setText(QString::number(port));
-    if (password)
-        txtPassword->setText(*password);
+    txtPassword->setText(password.value_or(typedPassword));
     restoreFromTray();
     raise();
     connectEntry();

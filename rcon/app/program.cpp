@@ -47,6 +47,7 @@ void Program::startWithSplash() {
     if (m_ending)
         return;
     m_windows->frmRcon();
+    m_windows->watchServersIfAsked();
 }
 
 void Program::start() {
@@ -56,6 +57,7 @@ void Program::start() {
         return;
     m_windows->showMainWindows();
     m_windows->setMainWindowsTranslucency(255);
+    m_windows->watchServersIfAsked();
 }
 
 bool Program::askFirstPasswordIfNone() {

@@ -14,6 +14,7 @@
 #include "rcon/players/frmplayers.h"
 #include "rcon/protocol/rconsession.h"
 #include "rcon/serverlog/frmserverlog.h"
+#include "rcon/servers/frmservers.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/programfiles.h"
 #include "rcon/settings/settingsstore.h"
@@ -22,6 +23,7 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSettings>
 
 #include <utility>
 
@@ -57,6 +59,7 @@ FrmRcon *Windows::frmRcon() {
             connect(main, &FrmRcon::passwordManagerRequested, this, &Windows::openPasswordManager);
             connect(main, &FrmRcon::playersRequested, this, &Windows::showPlayers);
             connect(main, &FrmRcon::serverLogRequested, this, &Windows::showServerLog);
+            connect(main, &FrmRcon::serversRequested, this, &Windows::showServers);
             return main;
         },
         [this](FrmRcon *main) {
@@ -177,6 +180,41 @@ FrmServerLog *Windows::frmServerLog() {
         m_frmServerLog = new FrmServerLog(m_program.mainConnection(), m_program.settings(),
                                           m_program.platform(), m_program.buttons());
     return m_frmServerLog;
+}
+
+FrmServers *Windows::frmServers() {
+    if (!m_frmServers && !m_program.isEnding()) {
+        // "Add the current server": what the main window's address and port fields hold.
+        auto currentServer = [this]() -> std::optional<std::pair<QString, quint16>> {
+            FrmRcon *main = m_frmRcon;
+            if (!main || main->typedHost().isEmpty())
+                return std::nullopt;
+            bool ok = false;
+            const uint port = main->typedPort().toUInt(&ok);
+            if (!ok || port == 0 || port > 65535)
+                return std::nullopt;
+            return std::pair(main->typedHost(), quint16(port));
+        };
+        m_frmServers = new FrmServers(m_program.platform(), m_program.buttons(), m_program.files(),
+                                      currentServer);
+        connect(m_frmServers, &FrmServers::connectRequested, this,
+                [this](const QString &host, quint16 port, const std::optional<QString> &password) {
+                    if (FrmRcon *main = frmRcon())
+                        main->connectTo(host, port, password);
+                });
+    }
+    return m_frmServers;
+}
+
+void Windows::showServers() {
+    if (FrmServers *servers = frmServers())
+        servers->open();
+}
+
+void Windows::watchServersIfAsked() {
+    const QSettings options(m_program.files().optionsFile(), QSettings::IniFormat);
+    if (options.value(QStringLiteral("Servers/Watch")).toBool())
+        frmServers();
 }
 
 void Windows::unload(QWidget *window) {
@@ -336,7 +374,7 @@ void Windows::unloadAll() {
 void Windows::takeWindows() {
     // The order in which the windows go.
     for (QWidget *window :
-         {static_cast<QWidget *>(m_frmPlayers.data()),
+         {static_cast<QWidget *>(m_frmServers.data()), static_cast<QWidget *>(m_frmPlayers.data()),
           static_cast<QWidget *>(m_frmServerLog.data()), static_cast<QWidget *>(m_frmFirst.data()),
           static_cast<QWidget *>(m_frmLog.data()), static_cast<QWidget *>(m_frmPass.data()),
           static_cast<QWidget *>(m_frmPassEnter.data()), static_cast<QWidget *>(m_frmRcon.data()),
@@ -345,6 +383,7 @@ void Windows::takeWindows() {
         if (window)
             m_leaving.append(window);
     }
+    m_frmServers = nullptr;
     m_frmPlayers = nullptr;
     m_frmServerLog = nullptr;
     m_frmFirst = nullptr;

@@ -11,6 +11,7 @@ class FrmPassEnter;
 class FrmPlayers;
 class FrmRcon;
 class FrmServerLog;
+class FrmServers;
 class FrmSetRcon;
 class FrmSplash;
 class Program;
@@ -41,6 +42,8 @@ public:
     // The Players and Server Log windows; gone once closed.
     FrmPlayers *frmPlayers();
     FrmServerLog *frmServerLog();
+    // The Servers window, made once and kept for the run (it watches the servers while hidden).
+    FrmServers *frmServers();
     void unload(QWidget *window);
 
     // Shows the output window and the main window side by side, at the translucency they have.
@@ -60,6 +63,11 @@ public:
     // The Players and Server Log windows on the main connection; nothing while disconnected.
     void showPlayers();
     void showServerLog();
+    // The Servers window, in front.
+    void showServers();
+    // The Servers window is made at the start when the user asked it to watch the servers, so
+    // the watching goes on from the start, with the window hidden.
+    void watchServersIfAsked();
 
     // The program ends: what the windows keep is written, they leave the screen, and they are
     // taken in the order they go.
@@ -82,6 +90,7 @@ private:
     QPointer<FrmPass> m_frmPass;
     QPointer<FrmPlayers> m_frmPlayers;
     QPointer<FrmServerLog> m_frmServerLog;
+    QPointer<FrmServers> m_frmServers;
     // Windows unloaded at an exit, in the order they go; deleted with the program object.
     QList<QPointer<QWidget>> m_leaving;
     // The windows have been placed on the screen; their places are worth keeping.

@@ -1,7 +1,8 @@
 // Which window opens which, decided by the application: the Password Manager behind its prompt
 // from the main window and from the Properties dialog, the Properties dialog from the main
 // window and from the manager, the first start's dialog closed, a restart and the end asked for
-// by the windows, and the Server Log told to stop when the program ends. The windows run as the
+// by the windows, the Server Log told to stop when the program ends, and the Servers window,
+// which fills in and connects the main window. The windows run as the
 // program runs them, modal ones in their own event loops.
 #include "rcon/app/frmrcon.h"
 #include "rcon/app/program.h"
@@ -14,6 +15,7 @@
 #include "rcon/passwords/frmpassenter.h"
 #include "rcon/passwords/passwordfile.h"
 #include "rcon/serverlog/frmserverlog.h"
+#include "rcon/servers/frmservers.h"
 #include "rcon/settings/frmsetrcon.h"
 #include "rcon/settings/programfiles.h"
 #include "rcon/settings/settingsstore.h"
@@ -31,6 +33,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -304,6 +307,57 @@ private Q_SLOTS:
 
     // The process ends right after Exit: the server has been told to stop sending its log
     // before Exit returns, with nothing left waiting for the event loop.
+    // Ctrl+K in the main window opens the Servers window, connected or not. "Add the current
+    // server" offers what the main window's fields hold. Choosing a server to connect to puts it
+    // into the main window's fields, its kept password too (none kept: the field stays), and
+    // connects the main window, leaving the server it was connected to first.
+    void serversWindowFillsInAndConnectsTheMainWindow() {
+        Fixture f;
+        GoldSrcServer first;
+        GoldSrcServer second;
+        QVERIFY(first.listen());
+        QVERIFY(second.listen());
+        first.setPassword("one");
+        second.setPassword("two");
+        FrmRcon *main = f.start();
+        auto *host = child<QLineEdit>(main, "txtIP");
+        auto *port = child<QLineEdit>(main, "txtPort");
+        auto *password = child<QLineEdit>(main, "txtPassword");
+        auto *status = child<QLabel>(f.program->windows().frmLog(), "LHost");
+        host->setText(QStringLiteral("127.0.0.1"));
+        port->setText(QString::number(first.port()));
+        password->setText(QStringLiteral("one"));
+        click(child<XpButton>(main, "cmdconnect"));
+        QTRY_VERIFY(status->text().startsWith(QStringLiteral("Connected to")));
+
+        QTest::keySequence(main, QKeySequence(Qt::CTRL | Qt::Key_K));
+        FrmServers *servers = f.program->windows().frmServers();
+        QTRY_VERIFY(servers->isVisible());
+
+        click(child<XpButton>(servers, "CmdAddCurrent"));
+        QDialog *dialog = nullptr;
+        QTRY_VERIFY((dialog = servers->findChild<QDialog *>(QStringLiteral("dlgServer"))));
+        QCOMPARE(child<QPlainTextEdit>(dialog, "TxtAddresses")->toPlainText(),
+                 QStringLiteral("127.0.0.1:%1").arg(first.port()));
+        dialog->reject();
+
+        const int heardBefore = int(first.executedCommands().size());
+        emit servers->connectRequested(QStringLiteral("127.0.0.1"), second.port(),
+                                       QStringLiteral("two"));
+        QCOMPARE(port->text(), QString::number(second.port()));
+        QCOMPARE(password->text(), QStringLiteral("two"));
+        QTRY_VERIFY(status->text().startsWith(QStringLiteral("Connected to")));
+        child<QLineEdit>(main, "txtSend")->setText(QStringLiteral("echo here"));
+        QTest::keyClick(child<QLineEdit>(main, "txtSend"), Qt::Key_Return);
+        QTRY_COMPARE(second.executedCommands(), QStringList{QStringLiteral("echo here")});
+        QCOMPARE(first.executedCommands().size(), heardBefore);
+
+        // No password kept: the one in the field stays.
+        emit servers->connectRequested(QStringLiteral("127.0.0.1"), first.port(), std::nullopt);
+        QCOMPARE(port->text(), QString::number(first.port()));
+        QCOMPARE(password->text(), QStringLiteral("two"));
+    }
+
     void exitTellsTheServerToStopSendingItsLog() {
         Fixture f;
         GoldSrcServer server;

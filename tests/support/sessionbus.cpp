@@ -2,6 +2,9 @@
 
 #include <QFile>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace {
 // A session bus as the desktop's, without the folders of services it would start on demand.
 const char NoActivationConfig[] = R"(<!DOCTYPE busconfig PUBLIC
@@ -38,6 +41,8 @@ bool SessionBus::start(Activation activation) {
         config.close();
         arguments[0] = QStringLiteral("--config-file=") + config.fileName();
     }
+    // The bus goes with the test, also when the test dies without cleaning up.
+    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_daemon.start(QStringLiteral("dbus-daemon"), arguments);
     if (!m_daemon.waitForStarted())
         return false;

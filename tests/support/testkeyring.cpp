@@ -8,6 +8,9 @@
 #include <QFile>
 #include <QTest>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace {
 const QString SecretService = QStringLiteral("org.freedesktop.secrets");
 const QByteArray UnlockPassword = "talvero-test-keyring";
@@ -41,6 +44,8 @@ bool TestKeyring::start() {
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     m_daemon.setProcessEnvironment(environment);
     m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Also when the test dies without cleaning up.
+    m_daemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_daemon.start(QStringLiteral("gnome-keyring-daemon"),
                    {QStringLiteral("--foreground"), QStringLiteral("--unlock"),
                     QStringLiteral("--components=secrets")});
