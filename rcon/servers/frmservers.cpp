@@ -8,8 +8,8 @@
 #include "rcon/kit/programicon.h"
 #include "rcon/kit/windowplaces.h"
 #include "rcon/servers/desktopnotifier.h"
-#include "rcon/servers/frmsendtoservers.h"
 #include "rcon/servers/passwordkeyring.h"
+#include "rcon/servers/sendtoserversview.h"
 #include "rcon/servers/serverdialog.h"
 #include "rcon/servers/serverfiltermodel.h"
 #include "rcon/servers/serverlistmodel.h"
@@ -356,7 +356,7 @@ void FrmServers::refresh() {
     showMessage(QStringLiteral("Asking %1...").arg(serversText(m_monitor->servers().count())));
 }
 
-FrmSendToServers *FrmServers::sendWindow() const {
+SendToServersView *FrmServers::sendWindow() const {
     return m_sendWindow;
 }
 
@@ -795,7 +795,7 @@ void FrmServers::sendToSelected() {
         return;
     }
     if (!m_sendWindow) {
-        m_sendWindow = new FrmSendToServers(m_platform, m_buttons, *m_keyring, this);
+        m_sendWindow = new SendToServersView(m_platform, m_buttons, *m_keyring, this);
         if (m_answerTimeoutMs > 0)
             m_sendWindow->command().setAnswerTimeout(m_answerTimeoutMs);
     }

@@ -13,7 +13,7 @@
 
 class ButtonFactory;
 class DesktopNotifier;
-class FrmSendToServers;
+class SendToServersView;
 class PasswordKeyring;
 class Platform;
 class ProgramFiles;
@@ -68,7 +68,7 @@ public:
     // The list kept live (what the rows show, the interval, watching).
     ServerMonitor &monitor() const { return *m_monitor; }
     // The window of "Send to selected..."; made at its first use.
-    FrmSendToServers *sendWindow() const;
+    SendToServersView *sendWindow() const;
     // How long a server query and a command wait for their answer; for tests.
     void setAnswerTimeout(int ms);
 
@@ -117,7 +117,7 @@ private:
     ServerFilterModel *m_shown;
     PasswordKeyring *m_keyring;
     DesktopNotifier *m_notifier;
-    QPointer<FrmSendToServers> m_sendWindow;
+    QPointer<SendToServersView> m_sendWindow;
     int m_answerTimeoutMs = 0;
     bool m_opened = false;
 

@@ -9,8 +9,8 @@
 #include "rcon/console/outputpane.h"
 #include "rcon/kit/buttonfactory.h"
 #include "rcon/kit/fonts.h"
-#include "rcon/servers/frmsendtoservers.h"
 #include "rcon/servers/frmservers.h"
+#include "rcon/servers/sendtoserversview.h"
 #include "rcon/servers/serverlistmodel.h"
 #include "rcon/servers/servermonitor.h"
 #include "rcon/settings/programfiles.h"
@@ -126,7 +126,7 @@ private Q_SLOTS:
         table->setFocus();
         QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(table, Qt::Key_Return, Qt::ControlModifier);
-        FrmSendToServers *send = window.sendWindow();
+        SendToServersView *send = window.sendWindow();
         QVERIFY(send);
         QTRY_VERIFY(send->isVisible());
         auto *command = send->findChild<QLineEdit *>(QStringLiteral("TxtCommand"));

@@ -1,4 +1,4 @@
-#include "rcon/servers/frmsendtoservers.h"
+#include "rcon/servers/sendtoserversview.h"
 
 #include "common/savefile.h"
 #include "rcon/kit/buttonfactory.h"
@@ -37,8 +37,8 @@ QString serversText(int count) {
 
 } // namespace
 
-FrmSendToServers::FrmSendToServers(Platform &platform, const ButtonFactory &buttons,
-                                   PasswordKeyring &keyring, QWidget *parent)
+SendToServersView::SendToServersView(Platform &platform, const ButtonFactory &buttons,
+                                     PasswordKeyring &keyring, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_platform(platform)
     , m_command(keyring)
@@ -121,21 +121,21 @@ FrmSendToServers::FrmSendToServers(Platform &platform, const ButtonFactory &butt
     saveAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     addAction(saveAction);
 
-    connect(m_commandLine, &QLineEdit::returnPressed, this, &FrmSendToServers::send);
-    connect(m_commandLine, &QLineEdit::textChanged, this, &FrmSendToServers::updateActions);
-    connect(m_send, &XpButton::Click, this, &FrmSendToServers::send);
-    connect(m_copy, &XpButton::Click, this, &FrmSendToServers::copy);
-    connect(m_save, &XpButton::Click, this, &FrmSendToServers::save);
+    connect(m_commandLine, &QLineEdit::returnPressed, this, &SendToServersView::send);
+    connect(m_commandLine, &QLineEdit::textChanged, this, &SendToServersView::updateActions);
+    connect(m_send, &XpButton::Click, this, &SendToServersView::send);
+    connect(m_copy, &XpButton::Click, this, &SendToServersView::copy);
+    connect(m_save, &XpButton::Click, this, &SendToServersView::save);
     // The command line and the reply take Ctrl+C themselves, for what is selected in them.
-    connect(copyAction, &QAction::triggered, this, &FrmSendToServers::copy);
-    connect(saveAction, &QAction::triggered, this, &FrmSendToServers::save);
-    connect(m_results, &QTableWidget::itemSelectionChanged, this, &FrmSendToServers::showReply);
-    connect(&m_command, &MultiServerCommand::resultChanged, this, &FrmSendToServers::showResult);
-    connect(&m_command, &MultiServerCommand::finished, this, &FrmSendToServers::showFinished);
+    connect(copyAction, &QAction::triggered, this, &SendToServersView::copy);
+    connect(saveAction, &QAction::triggered, this, &SendToServersView::save);
+    connect(m_results, &QTableWidget::itemSelectionChanged, this, &SendToServersView::showReply);
+    connect(&m_command, &MultiServerCommand::resultChanged, this, &SendToServersView::showResult);
+    connect(&m_command, &MultiServerCommand::finished, this, &SendToServersView::showFinished);
     updateActions();
 }
 
-void FrmSendToServers::setTargets(const QList<MultiServerCommand::Target> &targets) {
+void SendToServersView::setTargets(const QList<MultiServerCommand::Target> &targets) {
     if (m_command.isRunning())
         return;
     m_targets = targets;
@@ -148,7 +148,7 @@ void FrmSendToServers::setTargets(const QList<MultiServerCommand::Target> &targe
     updateActions();
 }
 
-void FrmSendToServers::send() {
+void SendToServersView::send() {
     if (m_command.isRunning() || m_targets.isEmpty())
         return;
     const QString command = m_commandLine->text().trimmed();
@@ -174,7 +174,7 @@ void FrmSendToServers::send() {
     updateActions();
 }
 
-void FrmSendToServers::showResult(int index) {
+void SendToServersView::showResult(int index) {
     const MultiServerCommand::Result &result = m_command.results().at(index);
     const QString cells[ColumnCount] = {
         result.target.name,
@@ -197,7 +197,7 @@ void FrmSendToServers::showResult(int index) {
         showReply();
 }
 
-void FrmSendToServers::showFinished() {
+void SendToServersView::showFinished() {
     QMap<MultiServerCommand::Outcome, int> counts;
     for (const MultiServerCommand::Result &result : m_command.results())
         ++counts[result.outcome];
@@ -210,7 +210,7 @@ void FrmSendToServers::showFinished() {
     updateActions();
 }
 
-void FrmSendToServers::showReply() {
+void SendToServersView::showReply() {
     const int row = m_results->currentRow();
     if (row < 0 || row >= m_command.results().size()) {
         m_reply->clear();
@@ -219,7 +219,7 @@ void FrmSendToServers::showReply() {
     m_reply->setPlainText(m_command.results().at(row).text);
 }
 
-QString FrmSendToServers::resultsText() const {
+QString SendToServersView::resultsText() const {
     QString text = QStringLiteral("Command: %1\n").arg(m_command.command());
     for (const MultiServerCommand::Result &result : m_command.results()) {
         text += QStringLiteral("\n=== %1 (%2): %3 ===\n")
@@ -231,7 +231,7 @@ QString FrmSendToServers::resultsText() const {
     return text;
 }
 
-void FrmSendToServers::copy() {
+void SendToServersView::copy() {
     if (m_command.results().isEmpty())
         return;
     if (QClipboard *clipboard = QGuiApplication::clipboard())
@@ -239,7 +239,7 @@ void FrmSendToServers::copy() {
     m_status->setText(QStringLiteral("The replies were copied."));
 }
 
-void FrmSendToServers::save() {
+void SendToServersView::save() {
     if (m_command.results().isEmpty())
         return;
     const QString path =
@@ -254,7 +254,7 @@ void FrmSendToServers::save() {
         m_status->setText(QStringLiteral("The replies could not be saved: %1").arg(error));
 }
 
-void FrmSendToServers::updateActions() {
+void SendToServersView::updateActions() {
     const bool running = m_command.isRunning();
     m_send->setEnabled(!running && !m_targets.isEmpty() &&
                        !m_commandLine->text().trimmed().isEmpty());

@@ -16,19 +16,19 @@ class QPlainTextEdit;
 class QTableWidget;
 class XpButton;
 
-// "Send to selected...": one command line sent to the servers chosen in the Servers window,
-// each over a session of its own, and each server's outcome as it comes (server, address,
-// outcome: answered, refused, banned, no answer or skipped, and the reply or the reason). More
-// than one server is asked for first. The results can be copied (Ctrl+C) or saved (Ctrl+S);
-// they never reach the main output window or its log.
-class FrmSendToServers final : public QWidget {
+// The Servers window's "Send to selected..." view: one command line sent to the servers chosen
+// there, each over a session of its own, and each server's outcome as it comes (server,
+// address, outcome: answered, refused, banned, no answer or skipped, and the reply or the
+// reason). More than one server is asked for first. The results can be copied (Ctrl+C) or
+// saved (Ctrl+S); they never reach the main output window or its log.
+class SendToServersView final : public QWidget {
     Q_OBJECT
 public:
     // Asks where to save the results; an empty answer saves nothing. Tests answer it themselves.
     using SaveFileChooser = std::function<QString(QWidget *parent, const QString &suggested)>;
 
-    FrmSendToServers(Platform &platform, const ButtonFactory &buttons, PasswordKeyring &keyring,
-                     QWidget *parent);
+    SendToServersView(Platform &platform, const ButtonFactory &buttons, PasswordKeyring &keyring,
+                      QWidget *parent);
 
     // The servers the next command goes to; kept while a command is under way.
     void setTargets(const QList<MultiServerCommand::Target> &targets);
