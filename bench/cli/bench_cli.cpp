@@ -7,6 +7,7 @@
 // ten runs each.
 #include "bench/cli/bareexchange.h"
 #include "bench/serversthread.h"
+#include "bench/spread.h"
 #include "tests/support/goldsrcserver.h"
 
 #include <QCoreApplication>
@@ -181,17 +182,12 @@ void BM_QuakestatQuery500Servers(benchmark::State &state) {
 
 // One run an iteration, 30 runs: the median, mean and spread of single runs.
 void thirtyRuns(benchmark::internal::Benchmark *benchmark) {
-    benchmark->Iterations(1)
+    withSpread(benchmark)
+        ->Iterations(1)
         ->Repetitions(30)
         ->ReportAggregatesOnly(true)
         ->UseRealTime()
-        ->Unit(benchmark::kMillisecond)
-        ->ComputeStatistics(
-            "min",
-            [](const std::vector<double> &v) { return *std::min_element(v.begin(), v.end()); })
-        ->ComputeStatistics("max", [](const std::vector<double> &v) {
-            return *std::max_element(v.begin(), v.end());
-        });
+        ->Unit(benchmark::kMillisecond);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // thread of their own, as game servers answer from machines of their own. range(0): 1 when
 // every server insists on a challenge round first.
 #include "bench/serversthread.h"
+#include "bench/spread.h"
 #include "rcon/protocol/serverquery.h"
 
 #include <QCoreApplication>
@@ -78,20 +79,15 @@ void BM_QuakestatInfo500(benchmark::State &state) {
 
 // One run an iteration, ten runs: the median, mean and spread of single runs.
 void tenRuns(benchmark::internal::Benchmark *benchmark) {
-    benchmark->Iterations(1)
+    withSpread(benchmark)
+        ->Iterations(1)
         ->Repetitions(10)
         ->ReportAggregatesOnly(true)
         ->UseRealTime()
         ->Unit(benchmark::kMillisecond)
         ->ArgName("challenge")
         ->Arg(0)
-        ->Arg(1)
-        ->ComputeStatistics(
-            "min",
-            [](const std::vector<double> &v) { return *std::min_element(v.begin(), v.end()); })
-        ->ComputeStatistics("max", [](const std::vector<double> &v) {
-            return *std::max_element(v.begin(), v.end());
-        });
+        ->Arg(1);
 }
 
 } // namespace

@@ -403,6 +403,24 @@ void ServerQuery::takeDatagram(QByteArrayView bytes, const QHostAddress &from, q
     }
 }
 
+template <typename List>
+void ServerQuery::deliverList(const ServerPtr &server, Request request,
+                              const std::optional<List> &list,
+                              void (ServerQuery::*received)(const QString &, const List &, int)) {
+    if (!list) {
+        ++m_drops.malformed;
+        return;
+    }
+    if (server->current != request) {
+        ++m_drops.unexpected;
+        return;
+    }
+    const QPointer<ServerQuery> self(this);
+    emit(this->*received)(server->key, *list, pingMs(*server));
+    if (self && !server->forgotten && server->listening())
+        finish(server, Outcome::Answered);
+}
+
 void ServerQuery::deliver(const ServerPtr &server, char type, QByteArrayView answer) {
     // An earlier receiver may have forgotten or re-asked this server.
     if (server->forgotten || !server->listening())
@@ -453,38 +471,12 @@ void ServerQuery::deliver(const ServerPtr &server, char type, QByteArrayView ans
             finish(server, Outcome::Answered);
         return;
     }
-    case char(A2s::AnswerType::Players): {
-        const std::optional<QList<A2s::Player>> players = A2s::readPlayers(answer);
-        if (!players) {
-            ++m_drops.malformed;
-            return;
-        }
-        if (server->current != Request::Players) {
-            ++m_drops.unexpected;
-            return;
-        }
-        const QPointer<ServerQuery> self(this);
-        emit playersReceived(server->key, *players, pingMs(*server));
-        if (self && !server->forgotten && server->listening())
-            finish(server, Outcome::Answered);
-        return;
-    }
-    case char(A2s::AnswerType::Rules): {
-        const std::optional<QList<A2s::Rule>> rules = A2s::readRules(answer);
-        if (!rules) {
-            ++m_drops.malformed;
-            return;
-        }
-        if (server->current != Request::Rules) {
-            ++m_drops.unexpected;
-            return;
-        }
-        const QPointer<ServerQuery> self(this);
-        emit rulesReceived(server->key, *rules, pingMs(*server));
-        if (self && !server->forgotten && server->listening())
-            finish(server, Outcome::Answered);
-        return;
-    }
+    case char(A2s::AnswerType::Players):
+        return deliverList(server, Request::Players, A2s::readPlayers(answer),
+                           &ServerQuery::playersReceived);
+    case char(A2s::AnswerType::Rules):
+        return deliverList(server, Request::Rules, A2s::readRules(answer),
+                           &ServerQuery::rulesReceived);
     default:
         ++m_drops.unexpected;
         return;

@@ -137,6 +137,10 @@ private:
     void onReadyRead();
     void takeDatagram(QByteArrayView bytes, const QHostAddress &from, quint16 port);
     void deliver(const ServerPtr &server, char type, QByteArrayView answer);
+    // A players or rules answer read (or not) for the question under way.
+    template <typename List>
+    void deliverList(const ServerPtr &server, Request request, const std::optional<List> &list,
+                     void (ServerQuery::*received)(const QString &, const List &, int));
     void onDeadline();
     void armDeadline(qint64 atMs);
     void finish(const ServerPtr &server, Outcome outcome);

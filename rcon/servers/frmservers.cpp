@@ -552,17 +552,24 @@ void FrmServers::submitAdd(ServerDialog *dialog) {
     QStringList keys;
     for (const SavedServer &server : *servers)
         keys.append(server.endpoint()->keyringKey());
+    keepPasswords(dialog, keys, dialog->password(), [finish, keys] { finish(keys); });
+}
+
+void FrmServers::keepPasswords(ServerDialog *dialog, const QStringList &keys,
+                               const QString &password, const std::function<void()> &then) {
+    const QPointer<ServerDialog> alive(dialog);
     dialog->setBusy(true);
-    writePasswords(keys, dialog->password(), [alive, keys, finish](const QString &problem) {
+    writePasswords(keys, password, [alive, then](const QString &problem) {
         if (!alive)
             return;
         if (!problem.isEmpty()) {
+            // Kept nowhere: the dialog says why and waits, the password taken out of it.
             alive->setBusy(false);
             alive->dropPassword();
             alive->showProblem(problem);
             return;
         }
-        finish(keys);
+        then();
     });
 }
 
@@ -690,18 +697,7 @@ void FrmServers::submitEdit(ServerDialog *dialog, int index,
         return;
     }
     if (!dialog->password().isEmpty() || moved) {
-        dialog->setBusy(true);
-        writePasswords({newKey}, password, [alive, finish](const QString &problem) {
-            if (!alive)
-                return;
-            if (!problem.isEmpty()) {
-                alive->setBusy(false);
-                alive->dropPassword();
-                alive->showProblem(problem);
-                return;
-            }
-            finish(true);
-        });
+        keepPasswords(dialog, {newKey}, password, [finish] { finish(true); });
         return;
     }
     finish(true); // kept as it was

@@ -105,6 +105,10 @@ private:
     void connectTo(int index);
     void submitAdd(ServerDialog *dialog);
     void submitEdit(ServerDialog *dialog, int index, const std::optional<QString> &keptPassword);
+    // Keeps the password for every key, then runs then; where the keyring will not keep it, the
+    // dialog says why instead.
+    void keepPasswords(ServerDialog *dialog, const QStringList &keys, const QString &password,
+                       const std::function<void()> &then);
     void writePasswords(const QStringList &keys, const QString &password,
                         std::function<void(const QString &problem)> done);
 
