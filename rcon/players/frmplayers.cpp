@@ -170,6 +170,7 @@ void FrmPlayers::buildWidgets(const ButtonFactory &buttons) {
     auto button = [this, &buttons](const QString &name, const QString &caption) {
         XpButton *item = buttons.create(this, name, caption);
         item->ButtonStyle(2);
+        item->fitCaption();
         return item;
     };
     CmdRefresh = button(QStringLiteral("CmdRefresh"), QStringLiteral("&Refresh"));

@@ -153,6 +153,7 @@ void FrmServerLog::buildWidgets(const ButtonFactory &buttons) {
     auto button = [this, &buttons](const QString &name, const QString &caption) {
         XpButton *item = buttons.create(this, name, caption);
         item->ButtonStyle(2);
+        item->fitCaption();
         return item;
     };
     CmdCopy = button(QStringLiteral("CmdCopy"), QStringLiteral("&Copy"));

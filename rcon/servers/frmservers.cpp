@@ -31,6 +31,7 @@
 #include <QSplitter>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTime>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -195,6 +196,7 @@ void FrmServers::buildWidgets() {
     auto button = [this](const QString &name, const QString &caption) {
         XpButton *item = m_buttons.create(this, name, caption);
         item->ButtonStyle(2);
+        item->fitCaption();
         return item;
     };
     m_add = button(QStringLiteral("CmdAdd"), QStringLiteral("&Add..."));
@@ -317,6 +319,21 @@ void FrmServers::buildActions() {
         m_shown->setGroup(m_group->currentData().toString());
         updateActions();
     });
+    // A refresh asked for (F5, opening the window) says how it went once every server has
+    // answered or been given up on; the ones that come by themselves leave the status line to
+    // what it says.
+    connect(m_monitor, &ServerMonitor::refreshFinished, this, [this] {
+        if (!std::exchange(m_refreshAsked, false))
+            return;
+        const ServerListModel &rows = *m_monitor->model();
+        int answering = 0;
+        for (int row = 0; row < rows.rowCount(); ++row)
+            answering += rows.row(row).state == ServerListModel::State::Answering;
+        showMessage(QStringLiteral("%1 of %2 answered at %3.")
+                        .arg(answering)
+                        .arg(serversText(rows.rowCount()))
+                        .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
+    });
     connect(m_watch, &QCheckBox::toggled, m_monitor, &ServerMonitor::setWatching);
     connect(m_rulesFilter, &QLineEdit::textChanged, this, &FrmServers::updateDetails);
 }
@@ -353,6 +370,7 @@ void FrmServers::refresh() {
         return;
     }
     m_monitor->refresh();
+    m_refreshAsked = true;
     showMessage(QStringLiteral("Asking %1...").arg(serversText(m_monitor->servers().count())));
 }
 

@@ -124,6 +124,8 @@ private:
     QPointer<SendToServersView> m_sendWindow;
     int m_answerTimeoutMs = 0;
     bool m_opened = false;
+    // The refresh under way was asked for, and the status line waits for how it went.
+    bool m_refreshAsked = false;
 
     QLineEdit *m_filter = nullptr;
     QComboBox *m_group = nullptr;

@@ -86,8 +86,10 @@ SendToServersView::SendToServersView(Platform &platform, const ButtonFactory &bu
     m_status->setObjectName(QStringLiteral("LblStatus"));
     m_status->setTextFormat(Qt::PlainText);
     m_status->setAccessibleName(QStringLiteral("Status"));
-    for (XpButton *button : {m_send, m_copy, m_save})
+    for (XpButton *button : {m_send, m_copy, m_save}) {
         button->ButtonStyle(2);
+        button->fitCaption();
+    }
 
     auto *commandRow = new QHBoxLayout;
     auto *commandLabel = new QLabel(QStringLiteral("Co&mmand:"), this);

@@ -108,7 +108,7 @@ void XpButton::ButtonStyle(short style) {
     if (!pictures)
         return;
     m_pictures = pictures;
-    resize(PictureWidth, PictureHeight);
+    resize(m_width, PictureHeight);
     // The new set starts from its normal picture; disabled, focus or pointer then decide.
     m_state = State::Normal;
     settle();
@@ -130,11 +130,27 @@ void XpButton::click(short shift) {
     if (!isEnabled())
         return;
     showPicture(State::Pressed);
-    finishClick(1, shift, QRectF(QPointF(), CaptionArea.size()).center());
+    finishClick(1, shift, QRectF(QPointF(), captionArea().size()).center());
+}
+
+void XpButton::fitCaption() {
+    // The caption's widest form (its "&" shows as an underline, not a letter) with the room the
+    // pictures leave around it.
+    const int room = PictureWidth - CaptionArea.width();
+    const int text =
+        m_label->fontMetrics().horizontalAdvance(QString(Caption()).remove(QLatin1Char('&')));
+    m_width = qMax(PictureWidth, text + room + 8);
+    setFixedSize(m_width, PictureHeight);
+    m_label->setGeometry(captionArea());
+    updateGeometry();
+}
+
+QRect XpButton::captionArea() const {
+    return CaptionArea.adjusted(0, 0, m_width - PictureWidth, 0);
 }
 
 QSize XpButton::sizeHint() const {
-    return {PictureWidth, PictureHeight};
+    return {m_width, PictureHeight};
 }
 
 QSize XpButton::minimumSizeHint() const {
@@ -161,7 +177,19 @@ void XpButton::paintEvent(QPaintEvent *) {
     if (!m_pictures)
         return;
     QPainter painter(this);
-    painter.drawImage(0, 0, m_pictures->picture(m_state));
+    const QImage &picture = m_pictures->picture(m_state);
+    if (m_width == PictureWidth) {
+        painter.drawImage(0, 0, picture);
+        return;
+    }
+    // The rounded ends as they are, the face between them stretched: its shading runs from top
+    // to bottom, so it looks the same at any width.
+    constexpr int End = 6;
+    painter.drawImage(QRect(0, 0, End, PictureHeight), picture, QRect(0, 0, End, PictureHeight));
+    painter.drawImage(QRect(End, 0, m_width - 2 * End, PictureHeight), picture,
+                      QRect(End, 0, PictureWidth - 2 * End, PictureHeight));
+    painter.drawImage(QRect(m_width - End, 0, End, PictureHeight), picture,
+                      QRect(PictureWidth - End, 0, End, PictureHeight));
 }
 
 void XpButton::mousePressEvent(QMouseEvent *event) {
@@ -193,7 +221,7 @@ void XpButton::mouseReleaseEvent(QMouseEvent *event) {
             settle();
         return;
     }
-    const QPointF captionPos = event->position() - QPointF(CaptionArea.topLeft());
+    const QPointF captionPos = event->position() - QPointF(captionArea().topLeft());
     const short shift = shiftMask(event->modifiers());
     if (released == Qt::LeftButton) {
         finishClick(mask, shift, captionPos);
@@ -265,7 +293,7 @@ void XpButton::keyReleaseEvent(QKeyEvent *event) {
     if (event->isAutoRepeat() || event->key() != m_heldKey)
         return;
     m_heldKey = 0;
-    finishClick(1, shiftMask(event->modifiers()), QRectF(QPointF(), CaptionArea.size()).center());
+    finishClick(1, shiftMask(event->modifiers()), QRectF(QPointF(), captionArea().size()).center());
 }
 
 void XpButton::changeEvent(QEvent *event) {
@@ -283,14 +311,14 @@ void XpButton::changeEvent(QEvent *event) {
 void XpButton::resizeEvent(QResizeEvent *event) {
     QWidget::resizeEvent(event);
     // A container that forces another size (by lifting the fixed size first) is undone.
-    if (size() != QSize(PictureWidth, PictureHeight)) {
-        setFixedSize(PictureWidth, PictureHeight);
-        resize(PictureWidth, PictureHeight);
+    if (size() != QSize(m_width, PictureHeight)) {
+        setFixedSize(m_width, PictureHeight);
+        resize(m_width, PictureHeight);
     }
 }
 
 bool XpButton::overCaption(const QPointF &pos) const {
-    return QRectF(CaptionArea).contains(pos);
+    return QRectF(captionArea()).contains(pos);
 }
 
 void XpButton::showPicture(State state) {

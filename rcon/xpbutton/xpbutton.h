@@ -49,6 +49,12 @@ public:
     // Click with the left-button mask and the caption's centre as position.
     void click(short shift = 0);
 
+    // As wide as a caption needs, never narrower than the pictures' 73 pixels: for windows
+    // whose captions are longer than the program's own windows have. The pictures' face is
+    // stretched between their ends.
+    void fitCaption();
+    int buttonWidth() const { return m_width; }
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -74,6 +80,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    QRect captionArea() const;
     bool overCaption(const QPointF &pos) const;
     void showPicture(State state);
     // Shows the picture that fits what the button knows: enabled, held down, pointer over the
@@ -84,6 +91,7 @@ private:
     QLabel *m_label = nullptr;
     const XpButtonPictures *m_pictures = nullptr;
     State m_state = State::Normal;
+    int m_width = PictureWidth;
     Platform *m_platform = nullptr;
     QString m_soundPath;
     bool m_pointerOverCaption = false;

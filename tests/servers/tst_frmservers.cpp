@@ -226,6 +226,10 @@ private Q_SLOTS:
         QCOMPARE(f.cell(1, ServerListModel::Map), QStringLiteral("de_dust2"));
         QCOMPARE(f.cell(1, ServerListModel::Name), QStringLiteral("Clan Match"));
         QVERIFY(f.answered(0));
+        // The refresh asked for says how it went.
+        QTRY_VERIFY(f.window->findChild<QLabel *>(QStringLiteral("LblStatus"))
+                        ->text()
+                        .startsWith(QStringLiteral("1 of 2 servers answered at ")));
         f.servers[1].queries().setSilent(false);
         QVERIFY(f.press(Qt::Key_F5));
         QTRY_VERIFY(f.answered(1));

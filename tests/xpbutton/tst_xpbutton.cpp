@@ -90,6 +90,7 @@ private Q_SLOTS:
     void buttonStyleSwapsPictureSetsAndIgnoresOthers();
     void styleChosenWhileDisabledShowsDisabledPicture();
     void resizingAlwaysReturnsToFixedSize();
+    void aLongCaptionWidensTheButtonWholly();
     void windowsReachPropertiesLateBound();
     void assistiveTechnologySeesANamedPushButton();
 };
@@ -474,6 +475,34 @@ void TestXpButton::resizingAlwaysReturnsToFixedSize() {
     button->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     button->setGeometry(3, 4, 150, 40);
     QCOMPARE(button->geometry(), QRect(3, 4, 73, 21));
+}
+
+// A caption longer than the picture is wide gets a wider button, fixed at that width, whose
+// face is drawn across it and whose whole caption is shown and clickable.
+void TestXpButton::aLongCaptionWidensTheButtonWholly() {
+    Scene scene;
+    scene.button->setCaption(QStringLiteral("Import &recent servers"));
+    scene.button->fitCaption();
+    auto *caption = scene.button->findChild<QLabel *>();
+    const int text =
+        caption->fontMetrics().horizontalAdvance(QStringLiteral("Import recent servers"));
+    QVERIFY(scene.button->width() > 73);
+    QVERIFY(caption->width() >= text);
+    QCOMPARE(scene.button->sizeHint(), scene.button->size());
+    scene.button->resize(73, 21);
+    QCOMPARE(scene.button->width(), scene.button->buttonWidth());
+    QVERIFY(scene.showActive());
+    // The face is drawn to the far end (above the caption, row 2), and the border closes it.
+    const QImage shown = scene.button->grab().toImage();
+    const QImage picture = scene.picture(scene.button->state());
+    QCOMPARE(shown.pixelColor(scene.button->width() - 10, 2), picture.pixelColor(36, 2));
+    QCOMPARE(shown.pixelColor(scene.button->width() - 1, 10), picture.pixelColor(72, 10));
+    QTest::mouseClick(scene.button, Qt::LeftButton, {}, QPoint(scene.button->width() - 12, 10));
+    QCOMPARE(scene.clicks.size(), 1);
+    // A short caption keeps the picture's width.
+    scene.other->setCaption(QStringLiteral("OK"));
+    scene.other->fitCaption();
+    QCOMPARE(scene.other->width(), 73);
 }
 
 void TestXpButton::windowsReachPropertiesLateBound() {
