@@ -57,8 +57,26 @@ QString connectedFor(double seconds) {
     return hours > 0 ? QStringLiteral("%1:").arg(hours) + minutesSeconds : minutesSeconds;
 }
 
+// A cell of the details: sorted by the value it was given for sorting where it has one (a time
+// by its seconds), else by what it shows, text without regard to case.
+class DetailsCell final : public QTableWidgetItem {
+public:
+    using QTableWidgetItem::QTableWidgetItem;
+    bool operator<(const QTableWidgetItem &other) const override {
+        const QVariant mine = data(Qt::UserRole);
+        const QVariant theirs = other.data(Qt::UserRole);
+        if (mine.isValid() && theirs.isValid())
+            return QVariant::compare(mine, theirs) == QPartialOrdering::Less;
+        const QVariant shown = data(Qt::DisplayRole);
+        const QVariant otherShown = other.data(Qt::DisplayRole);
+        if (shown.typeId() == QMetaType::QString && otherShown.typeId() == QMetaType::QString)
+            return shown.toString().compare(otherShown.toString(), Qt::CaseInsensitive) < 0;
+        return QVariant::compare(shown, otherShown) == QPartialOrdering::Less;
+    }
+};
+
 QTableWidgetItem *cell(const QString &text, const QVariant &sortValue = {}) {
-    auto *item = new QTableWidgetItem(text);
+    auto *item = new DetailsCell(text);
     if (sortValue.isValid())
         item->setData(Qt::UserRole, sortValue);
     return item;
@@ -75,6 +93,8 @@ QTableWidget *detailsTable(QWidget *parent, const QString &name, const QString &
     table->setWordWrap(false);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
+    // First by the first column, A to Z.
+    table->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     return table;
 }
@@ -342,7 +362,7 @@ void FrmServers::restoreOptions() {
     QSettings options(m_optionsFile, QSettings::IniFormat);
     options.beginGroup(SavedServers::Group);
     if (!restoreGeometry(options.value(GeometryKey).toByteArray()))
-        resize(900, 560);
+        resize(1060, 560); // every column in view
     m_table->horizontalHeader()->restoreState(options.value(ColumnsKey).toByteArray());
     static_cast<QSplitter *>(m_split)->restoreState(options.value(SplitterKey).toByteArray());
     const QString group = options.value(ShownGroupKey).toString();
@@ -476,7 +496,7 @@ void FrmServers::updateDetails() {
         auto *score = cell({});
         score->setData(Qt::DisplayRole, player.score);
         m_players->setItem(row, 1, score);
-        m_players->setItem(row, 2, cell(connectedFor(player.seconds)));
+        m_players->setItem(row, 2, cell(connectedFor(player.seconds), player.seconds));
     }
     m_players->setSortingEnabled(true);
 

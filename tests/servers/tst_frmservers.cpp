@@ -66,6 +66,7 @@ struct Fixture {
         GoldSrcServer::Player bot;
         bot.name = "Bot Bob";
         bot.kind = GoldSrcServer::Player::Kind::Bot;
+        bot.seconds = 600; // "10:00", after "1:07" as text, before it as a time
         players.append(bot);
         servers[0].setPlayers(players);
         for (GoldSrcServer &server : servers)
@@ -259,10 +260,20 @@ private Q_SLOTS:
         auto *players = f.window->findChild<QTableWidget *>(QStringLiteral("TblPlayers"));
         auto *rules = f.window->findChild<QTableWidget *>(QStringLiteral("TblRules"));
         QTRY_COMPARE(players->rowCount(), 4);
-        QStringList names;
-        for (int row = 0; row < players->rowCount(); ++row)
-            names.append(players->item(row, 0)->text());
-        QVERIFY(names.contains(QStringLiteral("Bot Bob")));
+        // By name, A to Z whatever the case; by the time connected as a time.
+        auto column = [players](int column) {
+            QStringList cells;
+            for (int row = 0; row < players->rowCount(); ++row)
+                cells.append(players->item(row, column)->text());
+            return cells;
+        };
+        QCOMPARE(
+            column(0),
+            (QStringList{QStringLiteral("Bot Bob"), QStringLiteral("player number 1"),
+                         QStringLiteral("player number 2"), QStringLiteral("player number 3")}));
+        players->sortItems(2, Qt::AscendingOrder);
+        QCOMPARE(column(2), (QStringList{QStringLiteral("1:07"), QStringLiteral("2:07"),
+                                         QStringLiteral("3:07"), QStringLiteral("10:00")}));
         QTRY_COMPARE(rules->rowCount(), 3);
         QTest::keyClicks(f.window->findChild<QLineEdit *>(QStringLiteral("TxtRulesFilter")),
                          QStringLiteral("MP_"));
