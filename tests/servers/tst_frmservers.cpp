@@ -261,10 +261,10 @@ private Q_SLOTS:
         auto *rules = f.window->findChild<QTableWidget *>(QStringLiteral("TblRules"));
         QTRY_COMPARE(players->rowCount(), 4);
         // By name, A to Z whatever the case; by the time connected as a time.
-        auto column = [players](int column) {
+        auto column = [players](int index) {
             QStringList cells;
             for (int row = 0; row < players->rowCount(); ++row)
-                cells.append(players->item(row, column)->text());
+                cells.append(players->item(row, index)->text());
             return cells;
         };
         QCOMPARE(
