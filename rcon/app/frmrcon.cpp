@@ -461,12 +461,12 @@ void FrmRcon::connectTo(const QString &host, quint16 port, const std::optional<Q
     connectEntry();
 }
 
-QString FrmRcon::typedHost() const {
-    return txtIP->text().trimmed();
-}
-
-QString FrmRcon::typedPort() const {
-    return txtPort->text().trimmed();
+std::optional<std::pair<QString, quint16>> FrmRcon::typedServer() const {
+    const QString host = txtIP->text().trimmed();
+    const std::optional<int> port = portFromText(txtPort->text());
+    if (host.isEmpty() || !port)
+        return std::nullopt;
+    return std::pair(host, quint16(*port));
 }
 
 void FrmRcon::ConnectToServer() {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <optional>
+#include <utility>
 
 class ButtonFactory;
 class ConsoleComforts;
@@ -67,9 +68,9 @@ public:
     // The program ends: what is kept is written now, the tray icon goes.
     void leaveTheDesktop();
 
-    // The address and port typed now (for a window that keeps servers).
-    QString typedHost() const;
-    QString typedPort() const;
+    // The address and port the fields hold now, read as Connect reads them; none when either
+    // holds no server (for a window that keeps servers).
+    std::optional<std::pair<QString, quint16>> typedServer() const;
 
     // The server port as converted from the port field at the last connect.
     qint32 serverPort() const { return ServerPort; }

@@ -186,14 +186,9 @@ FrmServers *Windows::frmServers() {
     if (!m_frmServers && !m_program.isEnding()) {
         // "Add the current server": what the main window's address and port fields hold.
         auto currentServer = [this]() -> std::optional<std::pair<QString, quint16>> {
-            FrmRcon *main = m_frmRcon;
-            if (!main || main->typedHost().isEmpty())
-                return std::nullopt;
-            bool ok = false;
-            const uint port = main->typedPort().toUInt(&ok);
-            if (!ok || port == 0 || port > 65535)
-                return std::nullopt;
-            return std::pair(main->typedHost(), quint16(port));
+            if (FrmRcon *main = m_frmRcon)
+                return main->typedServer();
+            return std::nullopt;
         };
         m_frmServers = new FrmServers(m_program.platform(), m_program.buttons(), m_program.files(),
                                       currentServer);

@@ -16,3 +16,11 @@ XpButton *ButtonFactory::create(QWidget *parent, const QString &name,
     button->setClickSound(&m_platform, m_clickSound);
     return button;
 }
+
+XpButton *ButtonFactory::createStyled(QWidget *parent, const QString &name,
+                                      const QString &caption) const {
+    XpButton *button = create(parent, name, caption);
+    button->ButtonStyle(2);
+    button->fitCaption();
+    return button;
+}

@@ -13,6 +13,9 @@ public:
     ButtonFactory(Platform &platform, QString clickSound);
 
     XpButton *create(QWidget *parent, const QString &name, const QString &caption) const;
+    // The same, drawn at once in the silver style every window gives its buttons and as wide as
+    // the caption needs: for the windows that style their buttons as they make them.
+    XpButton *createStyled(QWidget *parent, const QString &name, const QString &caption) const;
 
 private:
     Platform &m_platform;

@@ -150,11 +150,10 @@ void FrmPass::LoadPasswords() {
     TPass->clear();
     QStringList values(PasswordFile::SlotCount, QString(IniAccess::NotFound));
     QString current = IniAccess::NotFound;
-    const PasswordFile &file = m_passwords;
-    file.access([&] {
+    m_passwords.access([&] {
         for (qsizetype i = 0; i < values.size(); ++i)
-            values[i] = file.slot(int(i));
-        current = file.startupChoice();
+            values[i] = m_passwords.slot(int(i));
+        current = m_passwords.startupChoice();
     });
     m_slots = values;
     lPass->setText(current);
@@ -166,11 +165,10 @@ void FrmPass::LoadPasswords() {
 
 void FrmPass::applyStartupChoice() {
     const QString choice = CUse->currentText();
-    const PasswordFile &file = m_passwords;
     QString stored;
-    const bool done = file.access([&] {
-        file.setStartupChoice(choice);
-        stored = file.startupChoice();
+    const bool done = m_passwords.access([&] {
+        m_passwords.setStartupChoice(choice);
+        stored = m_passwords.startupChoice();
     });
     if (!done)
         return;
@@ -188,10 +186,9 @@ void FrmPass::applyToSlot() {
 }
 
 void FrmPass::clearAll() {
-    const PasswordFile &file = m_passwords;
-    file.access([&] {
+    m_passwords.access([&] {
         for (int slot = 0; slot < PasswordFile::SlotCount; ++slot)
-            file.setSlot(slot, QString(PasswordFile::NoPassword));
+            m_passwords.setSlot(slot, QString(PasswordFile::NoPassword));
     });
     LoadPasswords();
 }

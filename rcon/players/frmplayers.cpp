@@ -168,10 +168,7 @@ void FrmPlayers::buildWidgets(const ButtonFactory &buttons) {
     CboMap->setMinimumContentsLength(16);
 
     auto button = [this, &buttons](const QString &name, const QString &caption) {
-        XpButton *item = buttons.create(this, name, caption);
-        item->ButtonStyle(2);
-        item->fitCaption();
-        return item;
+        return buttons.createStyled(this, name, caption);
     };
     CmdRefresh = button(QStringLiteral("CmdRefresh"), QStringLiteral("&Refresh"));
     CmdKick = button(QStringLiteral("CmdKick"), QStringLiteral("&Kick"));

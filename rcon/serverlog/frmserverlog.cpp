@@ -151,10 +151,7 @@ void FrmServerLog::buildWidgets(const ButtonFactory &buttons) {
     connect(TxtPort, &QLineEdit::editingFinished, this, &FrmServerLog::onSettingsEdited);
 
     auto button = [this, &buttons](const QString &name, const QString &caption) {
-        XpButton *item = buttons.create(this, name, caption);
-        item->ButtonStyle(2);
-        item->fitCaption();
-        return item;
+        return buttons.createStyled(this, name, caption);
     };
     CmdCopy = button(QStringLiteral("CmdCopy"), QStringLiteral("&Copy"));
     CmdSave = button(QStringLiteral("CmdSave"), QStringLiteral("&Save..."));
