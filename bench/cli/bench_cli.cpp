@@ -8,56 +8,30 @@
 #include "bench/cli/bareexchange.h"
 #include "bench/serversthread.h"
 #include "bench/spread.h"
-#include "tests/support/goldsrcserver.h"
 
 #include <QCoreApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryFile>
-#include <QThread>
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <memory>
 #include <optional>
-#include <vector>
 
 namespace {
 
 constexpr char Password[] = "secret";
 
-// The test server with its default players, answering on a thread of its own.
-class ServerThread final {
-public:
-    ServerThread() {
-        m_thread.start();
-        m_server = std::make_unique<GoldSrcServer>();
-        m_server->moveToThread(&m_thread);
-        QMetaObject::invokeMethod(
-            m_server.get(), [this] { m_listening = m_server->listen(); },
-            Qt::BlockingQueuedConnection);
-    }
-    ~ServerThread() {
-        QMetaObject::invokeMethod(
-            m_server.get(), [this] { m_server.reset(); }, Qt::BlockingQueuedConnection);
-        m_thread.quit();
-        m_thread.wait();
-    }
-    bool isListening() const { return m_listening; }
-    quint16 port() const { return m_server->port(); }
+// The one test server, answering on a thread of its own; made in main, so that it ends before
+// the application object does.
+bench::ServersThread *runningServer = nullptr;
 
-private:
-    QThread m_thread;
-    std::unique_ptr<GoldSrcServer> m_server;
-    bool m_listening = false;
-};
-
-// Made in main, so that it ends before the application object does.
-ServerThread *runningServer = nullptr;
-
-ServerThread &server() {
+bench::ServersThread &server() {
     return *runningServer;
+}
+
+quint16 serverPort() {
+    return server().ports().front();
 }
 
 constexpr int StatusServers = 200;
@@ -101,7 +75,7 @@ void BM_TalveroRconStatus(benchmark::State &state) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("TALVERO_RCON_PASSWORD"), QString::fromLatin1(Password));
     const QStringList arguments{QStringLiteral("-H"),
-                                QStringLiteral("127.0.0.1:%1").arg(server().port()),
+                                QStringLiteral("127.0.0.1:%1").arg(serverPort()),
                                 QStringLiteral("status")};
     for (auto _ : state) {
         if (!runProgram(QStringLiteral(TALVERO_RCON_PROGRAM), arguments, environment))
@@ -112,7 +86,7 @@ void BM_TalveroRconStatus(benchmark::State &state) {
 void BM_BareClientStatusProcess(benchmark::State &state) {
     if (!server().isListening())
         return state.SkipWithError("the test server cannot listen");
-    const QStringList arguments{QString::number(server().port()), QString::fromLatin1(Password)};
+    const QStringList arguments{QString::number(serverPort()), QString::fromLatin1(Password)};
     for (auto _ : state) {
         if (!runProgram(QStringLiteral(BARE_CLIENT_PROGRAM), arguments,
                         QProcessEnvironment::systemEnvironment()))
@@ -124,7 +98,7 @@ void BM_BareClientStatusInProcess(benchmark::State &state) {
     if (!server().isListening())
         return state.SkipWithError("the test server cannot listen");
     for (auto _ : state) {
-        if (bareStatusExchange(server().port(), Password).empty())
+        if (bareStatusExchange(serverPort(), Password).empty())
             return state.SkipWithError("the bare exchange failed");
     }
 }
@@ -204,7 +178,7 @@ int main(int argc, char *argv[]) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    ServerThread serverThread;
+    bench::ServersThread serverThread(1);
     runningServer = &serverThread;
     bench::ServersThread manyServers(QueryServers);
     runningMany = &manyServers;

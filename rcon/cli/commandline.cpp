@@ -8,41 +8,33 @@
 
 namespace {
 
-enum class Option {
-    Host,
-    Port,
-    Server,
-    Group,
-    All,
-    Parallel,
-    Query,
-    Players,
-    Rules,
-    List,
-    Timeout,
-    Wait,
-    Json,
-    PasswordFile,
-    Help,
-    Version
-};
+enum class Option { Host, Port, Server, Group, All, Parallel, Timeout, Wait, PasswordFile, Flag };
 
 struct OptionName {
     const char *longName;
     char shortName;
     Option option;
     bool takesValue;
+    bool CliOptions::*flag = nullptr; // the switch a Flag option turns on
 };
 
 constexpr OptionName Options[] = {
-    {"host", 'H', Option::Host, true},     {"port", 'p', Option::Port, true},
-    {"server", 's', Option::Server, true}, {"group", 'g', Option::Group, true},
-    {"all", 0, Option::All, false},        {"parallel", 0, Option::Parallel, true},
-    {"query", 0, Option::Query, false},    {"players", 0, Option::Players, false},
-    {"rules", 0, Option::Rules, false},    {"list", 0, Option::List, false},
-    {"timeout", 0, Option::Timeout, true}, {"wait", 0, Option::Wait, true},
-    {"json", 0, Option::Json, false},      {"password-file", 0, Option::PasswordFile, true},
-    {"help", 'h', Option::Help, false},    {"version", 0, Option::Version, false},
+    {"host", 'H', Option::Host, true},
+    {"port", 'p', Option::Port, true},
+    {"server", 's', Option::Server, true},
+    {"group", 'g', Option::Group, true},
+    {"all", 0, Option::All, false},
+    {"parallel", 0, Option::Parallel, true},
+    {"query", 0, Option::Flag, false, &CliOptions::query},
+    {"players", 0, Option::Flag, false, &CliOptions::players},
+    {"rules", 0, Option::Flag, false, &CliOptions::rules},
+    {"list", 0, Option::Flag, false, &CliOptions::list},
+    {"timeout", 0, Option::Timeout, true},
+    {"wait", 0, Option::Wait, true},
+    {"json", 0, Option::Flag, false, &CliOptions::json},
+    {"password-file", 0, Option::PasswordFile, true},
+    {"help", 'h', Option::Flag, false, &CliOptions::help},
+    {"version", 0, Option::Flag, false, &CliOptions::version},
 };
 
 const OptionName *findLong(const QByteArray &name) {
@@ -61,14 +53,19 @@ const OptionName *findShort(char name) {
     return nullptr;
 }
 
-std::optional<int> portNumber(const QByteArray &text) {
+std::optional<int> numberIn(const QByteArray &text, int low, int high) {
     bool ok = false;
-    const int port = text.toInt(&ok);
-    // Digits only: toInt would also take a sign or blanks around the number.
-    if (!ok || text.isEmpty() || text.front() < '0' || text.front() > '9' || port < 1 ||
-        port > 65535)
+    const int number = text.toInt(&ok);
+    if (!ok || number < low || number > high)
         return std::nullopt;
-    return port;
+    return number;
+}
+
+std::optional<int> portNumber(const QByteArray &text) {
+    // Digits only: toInt would also take a sign or blanks around the number.
+    if (text.isEmpty() || text.front() < '0' || text.front() > '9')
+        return std::nullopt;
+    return numberIn(text, 1, 65535);
 }
 
 QString unknownOption(const QByteArray &argument) {
@@ -113,30 +110,15 @@ bool apply(const OptionName &option, const QByteArray &value, CliOptions &option
     case Option::All:
         options.servers.append(ServerChoice{ServerChoice::Kind::All, {}, 0});
         return true;
-    case Option::Parallel: {
-        bool ok = false;
-        const int count = value.toInt(&ok);
-        if (!ok || count < 1 || count > CliOptions::MaxParallel) {
-            error = QStringLiteral("bad parallel \"%1\" (servers at a time, 1 to %2)")
-                        .arg(shown)
-                        .arg(CliOptions::MaxParallel);
-            return false;
+    case Option::Parallel:
+        if (const auto count = numberIn(value, 1, CliOptions::MaxParallel)) {
+            options.parallel = *count;
+            return true;
         }
-        options.parallel = count;
-        return true;
-    }
-    case Option::Query:
-        options.query = true;
-        return true;
-    case Option::Players:
-        options.players = true;
-        return true;
-    case Option::Rules:
-        options.rules = true;
-        return true;
-    case Option::List:
-        options.list = true;
-        return true;
+        error = QStringLiteral("bad parallel \"%1\" (servers at a time, 1 to %2)")
+                    .arg(shown)
+                    .arg(CliOptions::MaxParallel);
+        return false;
     case Option::Timeout: {
         bool ok = false;
         const double seconds = value.toDouble(&ok);
@@ -149,16 +131,13 @@ bool apply(const OptionName &option, const QByteArray &value, CliOptions &option
         options.timeoutGiven = true;
         return true;
     }
-    case Option::Wait: {
-        bool ok = false;
-        const int ms = value.toInt(&ok);
-        if (!ok || ms < 1 || ms > 600000) {
-            error = QStringLiteral("bad wait \"%1\" (milliseconds, 1 to 600000)").arg(shown);
-            return false;
+    case Option::Wait:
+        if (const auto ms = numberIn(value, 1, 600000)) {
+            options.quietMs = *ms;
+            return true;
         }
-        options.quietMs = ms;
-        return true;
-    }
+        error = QStringLiteral("bad wait \"%1\" (milliseconds, 1 to 600000)").arg(shown);
+        return false;
     case Option::PasswordFile:
         if (value.isEmpty()) {
             error = QStringLiteral("--password-file needs a file name");
@@ -166,14 +145,8 @@ bool apply(const OptionName &option, const QByteArray &value, CliOptions &option
         }
         options.passwordFile = QFile::decodeName(value);
         return true;
-    case Option::Json:
-        options.json = true;
-        return true;
-    case Option::Help:
-        options.help = true;
-        return true;
-    case Option::Version:
-        options.version = true;
+    case Option::Flag:
+        options.*option.flag = true;
         return true;
     }
     return false;

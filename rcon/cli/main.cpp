@@ -47,6 +47,15 @@ bool writeOut(const QByteArray &bytes) {
            std::fflush(stdout) == 0;
 }
 
+// Writes output of the servers' answers; false, told about, when standard output cannot take
+// it.
+bool print(const QByteArray &bytes) {
+    if (writeOut(bytes))
+        return true;
+    complain(QStringLiteral("cannot write to standard output"));
+    return false;
+}
+
 // One line of standard input that is not a terminal, without its line break (and the CR of a
 // CR LF file); nothing at its end. A read error is told apart from the end through ferror.
 std::optional<QByteArray> readBatchLine() {
@@ -65,18 +74,66 @@ std::optional<QByteArray> readBatchLine() {
     return line;
 }
 
-bool isBlank(const QByteArray &line) {
-    return line.trimmed().isEmpty();
+// The next command of standard input read as a batch, blank lines skipped; nothing at its end.
+// A line that cannot be sent as one command ends the batch with status 2, a read error with 1.
+std::optional<QString> batchCommand(int &status) {
+    while (const std::optional<QByteArray> line = readBatchLine()) {
+        if (line->trimmed().isEmpty())
+            continue;
+        const QString command = QString::fromLatin1(*line);
+        if (const QString problem = CommandLine::commandProblem(command); !problem.isEmpty()) {
+            complain(problem);
+            status = ExitStatus::Usage;
+            return std::nullopt;
+        }
+        return command;
+    }
+    if (std::ferror(stdin)) {
+        complain(QStringLiteral("cannot read standard input"));
+        status = ExitStatus::OtherError;
+    }
+    return std::nullopt;
 }
 
-bool isLeaveWord(const QByteArray &line) {
-    const QByteArray word = line.trimmed();
-    return word == "quit" || word == "exit";
+// The next command typed at the prompt: a blank line or one that cannot be sent is not sent
+// (the latter told about); nothing once the user leaves ("quit", "exit", Ctrl+D).
+std::optional<QString> promptCommand(LineEditor &editor) {
+    while (const std::optional<QByteArray> line = editor.readLine()) {
+        const QByteArray word = line->trimmed();
+        if (word.isEmpty())
+            continue;
+        if (word == "quit" || word == "exit")
+            return std::nullopt;
+        editor.addToHistory(*line);
+        const QString command = QString::fromLatin1(*line);
+        if (const QString problem = CommandLine::commandProblem(command); !problem.isEmpty()) {
+            complain(problem);
+            continue;
+        }
+        return command;
+    }
+    return std::nullopt;
 }
 
-QString statusComplaint(const QString &command, const QString &statusError) {
-    return QStringLiteral("the reply to \"%1\" is not a status table: %2")
-        .arg(ReplyFormat::shownText(command), statusError);
+// Prints one answer, with a complaint about a status answer that is no table; false when
+// standard output cannot be written. A server named (talking to several) begins each line.
+bool printAnswer(const CliOptions &options, const QString &command, const QString &text,
+                 const QString &server = QString()) {
+    QString statusError;
+    const QByteArray output = options.json
+                                  ? ReplyFormat::jsonOutput(command, text, &statusError, server)
+                                  : ReplyFormat::plainOutput(text, server);
+    if (!print(output))
+        return false;
+    if (!statusError.isEmpty()) {
+        const QString message = QStringLiteral("the reply to \"%1\" is not a status table: %2")
+                                    .arg(ReplyFormat::shownText(command), statusError);
+        if (server.isNull())
+            complain(message);
+        else
+            complainAbout(server, message);
+    }
+    return true;
 }
 
 // The one password every server without a kept one is sent; checked before anything goes.
@@ -113,110 +170,70 @@ QString optionsFile() {
 QList<std::optional<QString>> keyringPasswords(const QList<ServerTarget> &targets) {
     QList<std::optional<QString>> passwords(targets.size());
     PasswordKeyring keyring;
-    QEventLoop loop;
-    int next = 0;
-    bool finished = false;
-    std::function<void()> readNext = [&] {
-        while (next < targets.size() && targets.at(next).keyringKey.isEmpty())
-            ++next;
-        if (next == targets.size()) {
-            finished = true;
+    for (qsizetype i = 0; i < targets.size(); ++i) {
+        if (targets.at(i).keyringKey.isEmpty())
+            continue;
+        // The answer comes from the event loop, never inside read().
+        std::optional<PasswordKeyring::Result> got;
+        QEventLoop loop;
+        keyring.read(targets.at(i).keyringKey, [&](const PasswordKeyring::Result &result) {
+            got = result;
             loop.quit();
-            return;
-        }
-        const int index = next++;
-        keyring.read(targets.at(index).keyringKey, [&, index](const PasswordKeyring::Result &got) {
-            switch (got.status) {
-            case PasswordKeyring::Status::Done:
-                if (!got.password.isEmpty())
-                    passwords[index] = got.password;
-                break;
-            case PasswordKeyring::Status::NotFound:
-                break;
-            case PasswordKeyring::Status::NoKeyring:
-                next = int(targets.size());
-                break;
-            case PasswordKeyring::Status::Failed:
-                complain(QStringLiteral("warning: the desktop keyring gave no password (%1); the "
-                                        "saved servers get the common password")
-                             .arg(got.message));
-                next = int(targets.size());
-                break;
-            }
-            readNext();
         });
-    };
-    // Each answer comes from the event loop, never inside read().
-    readNext();
-    if (!finished)
-        loop.exec();
+        while (!got)
+            loop.exec();
+        switch (got->status) {
+        case PasswordKeyring::Status::Done:
+            if (!got->password.isEmpty())
+                passwords[i] = got->password;
+            break;
+        case PasswordKeyring::Status::NotFound:
+            break;
+        case PasswordKeyring::Status::Failed:
+            complain(QStringLiteral("warning: the desktop keyring gave no password (%1); the "
+                                    "saved servers get the common password")
+                         .arg(got->message));
+            return passwords;
+        case PasswordKeyring::Status::NoKeyring:
+            return passwords;
+        }
+    }
     return passwords;
 }
 
 // One server: each command sent once the reply to the one before is printed, the next line
 // read only then, as a terminal or a pipe gives it.
-int runOne(const CliOptions &options, const ServerTarget &target, const QString &password) {
-    const QString server = QStringLiteral("%1:%2").arg(target.host).arg(target.port);
-    const bool interactive = options.commands.isEmpty() && isatty(STDIN_FILENO);
-
+int runOne(const CliOptions &options, const RconRequests::Endpoint &server) {
     // Where the commands come from: the arguments, a prompt, or standard input as a batch.
     std::optional<LineEditor> editor;
-    std::function<std::optional<QByteArray>()> nextLine;
+    std::function<std::optional<QString>()> nextCommand;
+    int status = ExitStatus::Success;
     qsizetype nextArgument = 0;
     if (!options.commands.isEmpty()) {
-        nextLine = [&]() -> std::optional<QByteArray> {
+        nextCommand = [&]() -> std::optional<QString> {
             if (nextArgument >= options.commands.size())
                 return std::nullopt;
-            return options.commands.at(nextArgument++).toLatin1();
+            return options.commands.at(nextArgument++);
         };
-    } else if (interactive) {
-        editor.emplace(ProgramName, (server + QStringLiteral("> ")).toLocal8Bit());
-        nextLine = [&] { return editor->readLine(); };
+    } else if (isatty(STDIN_FILENO)) {
+        editor.emplace(ProgramName,
+                       QStringLiteral("%1:%2> ").arg(server.host).arg(server.port).toLocal8Bit());
+        nextCommand = [&] { return promptCommand(*editor); };
     } else {
-        nextLine = readBatchLine;
+        nextCommand = [&] { return batchCommand(status); };
     }
 
-    RconClient client(RconRequests::Endpoint{target.host, target.port, password}, options.timeoutMs,
-                      options.quietMs);
-    while (const std::optional<QByteArray> line = nextLine()) {
-        if (isBlank(*line))
-            continue;
-        if (interactive) {
-            if (isLeaveWord(*line))
-                break;
-            editor->addToHistory(*line);
-        }
-        const QString command = QString::fromLatin1(*line);
-        const QString problem = CommandLine::commandProblem(command);
-        if (!problem.isEmpty()) {
-            complain(problem);
-            // At the prompt the line is simply not sent; a batch stops where it went wrong.
-            if (interactive)
-                continue;
-            return ExitStatus::Usage;
-        }
-
-        const RconClient::Outcome outcome = client.run(command);
+    RconClient client(server, options.timeoutMs, options.quietMs);
+    while (const std::optional<QString> command = nextCommand()) {
+        const RconClient::Outcome outcome = client.run(*command);
         if (!outcome.answered) {
             complain(client.describe(outcome));
             return RconClient::exitStatus(outcome.failure);
         }
-        QString statusError;
-        const QByteArray output = options.json
-                                      ? ReplyFormat::jsonOutput(command, outcome.text, &statusError)
-                                      : ReplyFormat::plainOutput(outcome.text);
-        if (!writeOut(output)) {
-            complain(QStringLiteral("cannot write to standard output"));
+        if (!printAnswer(options, *command, outcome.text))
             return ExitStatus::OtherError;
-        }
-        if (!statusError.isEmpty())
-            complain(statusComplaint(command, statusError));
     }
-    if (!interactive && options.commands.isEmpty() && std::ferror(stdin)) {
-        complain(QStringLiteral("cannot read standard input"));
-        return ExitStatus::OtherError;
-    }
-    return ExitStatus::Success;
+    return status;
 }
 
 // Several servers: every command to each of them at once, each server's replies in order and
@@ -227,20 +244,11 @@ int runMany(const CliOptions &options, const QList<RconFanout::Server> &servers)
     const bool interactive = options.commands.isEmpty() && isatty(STDIN_FILENO);
     QList<QString> commands = options.commands;
     if (!interactive && commands.isEmpty()) {
-        while (const std::optional<QByteArray> line = readBatchLine()) {
-            if (isBlank(*line))
-                continue;
-            const QString command = QString::fromLatin1(*line);
-            if (const QString problem = CommandLine::commandProblem(command); !problem.isEmpty()) {
-                complain(problem);
-                return ExitStatus::Usage;
-            }
-            commands.append(command);
-        }
-        if (std::ferror(stdin)) {
-            complain(QStringLiteral("cannot read standard input"));
-            return ExitStatus::OtherError;
-        }
+        int status = ExitStatus::Success;
+        while (const std::optional<QString> command = batchCommand(status))
+            commands.append(*command);
+        if (status != ExitStatus::Success)
+            return status;
     }
 
     RconFanout fanout(servers, options.parallel, options.timeoutMs, options.quietMs);
@@ -248,26 +256,15 @@ int runMany(const CliOptions &options, const QList<RconFanout::Server> &servers)
     bool writeFailed = false;
     QObject::connect(&fanout, &RconFanout::answered, &loop,
                      [&](int index, const QString &command, const QString &text) {
-                         const QString &name = fanout.server(index).name;
-                         QString statusError;
-                         const QByteArray output =
-                             options.json
-                                 ? ReplyFormat::jsonOutput(command, text, &statusError, name)
-                                 : ReplyFormat::plainOutput(text, name);
-                         if (!writeOut(output)) {
-                             complain(QStringLiteral("cannot write to standard output"));
+                         if (!printAnswer(options, command, text, fanout.server(index).name)) {
                              writeFailed = true;
                              fanout.abort();
                              loop.quit();
-                             return;
                          }
-                         if (!statusError.isEmpty())
-                             complainAbout(name, statusComplaint(command, statusError));
                      });
-    QObject::connect(&fanout, &RconFanout::failed, &loop,
-                     [&](int index, const RconClient::Outcome &, const QString &reason) {
-                         complainAbout(fanout.server(index).name, reason);
-                     });
+    QObject::connect(&fanout, &RconFanout::failed, &loop, [&](int index, const QString &reason) {
+        complainAbout(fanout.server(index).name, reason);
+    });
     QObject::connect(&fanout, &RconFanout::finished, &loop, &QEventLoop::quit);
 
     const auto round = [&](const QList<QString> &roundCommands) {
@@ -280,18 +277,10 @@ int runMany(const CliOptions &options, const QList<RconFanout::Server> &servers)
         LineEditor editor(ProgramName,
                           QStringLiteral("%1 servers> ").arg(servers.size()).toLocal8Bit());
         while (!writeFailed && fanout.liveCount() > 0) {
-            const std::optional<QByteArray> line = editor.readLine();
-            if (!line || isLeaveWord(*line))
+            const std::optional<QString> command = promptCommand(editor);
+            if (!command)
                 break;
-            if (isBlank(*line))
-                continue;
-            editor.addToHistory(*line);
-            const QString command = QString::fromLatin1(*line);
-            if (const QString problem = CommandLine::commandProblem(command); !problem.isEmpty()) {
-                complain(problem);
-                continue;
-            }
-            round({command});
+            round({*command});
         }
     }
     if (writeFailed)
@@ -301,22 +290,16 @@ int runMany(const CliOptions &options, const QList<RconFanout::Server> &servers)
 
 // --query: what each server is, one after another in the order given, without a password.
 int runQuery(const CliOptions &options, const QList<ServerTarget> &targets) {
-    QList<ServerSurvey::Server> servers;
-    for (const ServerTarget &target : targets)
-        servers.append(ServerSurvey::Server{target.name, target.host, quint16(target.port)});
     const int perQuestionMs =
         options.timeoutGiven ? qMax(1, options.timeoutMs / (ServerQuery::Retries + 1)) : 0;
-    ServerSurvey survey(servers, options.players, options.rules, perQuestionMs);
+    ServerSurvey survey(targets, options.players, options.rules, perQuestionMs);
     QEventLoop loop;
     int worst = ExitStatus::Success;
     QObject::connect(&survey, &ServerSurvey::serverDone, &loop,
                      [&](int index, const ServerSurvey::Result &result) {
                          const QString &name = survey.server(index).name;
-                         const QByteArray output = options.json
-                                                       ? QueryFormat::jsonOutput(name, result)
-                                                       : QueryFormat::plainOutput(name, result);
-                         if (!writeOut(output)) {
-                             complain(QStringLiteral("cannot write to standard output"));
+                         if (!print(options.json ? QueryFormat::jsonOutput(name, result)
+                                                 : QueryFormat::plainOutput(name, result))) {
                              worst = qMax(worst, int(ExitStatus::OtherError));
                              loop.quit();
                              return;
@@ -379,42 +362,32 @@ int main(int argc, char *argv[]) {
 
     // A saved server's own password from the keyring; the one common password for the others,
     // asked for once.
-    QList<std::optional<QString>> passwords = keyringPasswords(targets);
-    QStringList without;
-    for (qsizetype i = 0; i < targets.size(); ++i) {
-        if (!passwords.at(i))
-            without.append(QStringLiteral("%1:%2").arg(targets.at(i).host).arg(targets.at(i).port));
-    }
-    if (!without.isEmpty()) {
+    const QList<std::optional<QString>> kept = keyringPasswords(targets);
+    std::optional<QString> common;
+    if (const qsizetype without = kept.count(std::nullopt); without > 0) {
+        const ServerTarget &first = targets.at(kept.indexOf(std::nullopt));
         const QString prompt =
-            without.size() == 1
-                ? QStringLiteral("rcon password for %1: ").arg(without.constFirst())
-                : QStringLiteral("rcon password for %1 servers: ").arg(without.size());
+            without == 1
+                ? QStringLiteral("rcon password for %1:%2: ").arg(first.host).arg(first.port)
+                : QStringLiteral("rcon password for %1 servers: ").arg(without);
         int status = ExitStatus::Success;
-        const std::optional<QString> password = commonPassword(options, prompt, status);
-        if (!password)
+        common = commonPassword(options, prompt, status);
+        if (!common)
             return status;
-        for (std::optional<QString> &each : passwords) {
-            if (!each)
-                each = password;
-        }
     }
-    for (qsizetype i = 0; i < targets.size(); ++i) {
-        if (const QString problem = RconCodec::passwordProblem(*passwords.at(i));
-            !problem.isEmpty()) {
-            complain(
-                QStringLiteral("the password kept for %1: %2").arg(targets.at(i).name, problem));
-            return ExitStatus::Usage;
-        }
-    }
-
-    if (targets.size() == 1)
-        return runOne(options, targets.constFirst(), *passwords.constFirst());
     QList<RconFanout::Server> servers;
     for (qsizetype i = 0; i < targets.size(); ++i) {
         const ServerTarget &target = targets.at(i);
+        const std::optional<QString> &own = kept.at(i);
+        if (const QString problem = own ? RconCodec::passwordProblem(*own) : QString();
+            !problem.isEmpty()) {
+            complain(QStringLiteral("the password kept for %1: %2").arg(target.name, problem));
+            return ExitStatus::Usage;
+        }
         servers.append(
-            RconFanout::Server{target.name, {target.host, target.port, *passwords.at(i)}});
+            RconFanout::Server{target.name, {target.host, target.port, own ? *own : *common}});
     }
+    if (servers.size() == 1)
+        return runOne(options, servers.constFirst().endpoint);
     return runMany(options, servers);
 }

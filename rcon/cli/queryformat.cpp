@@ -14,18 +14,19 @@ qint64 wholeSeconds(double seconds) {
     return std::isfinite(seconds) && seconds > 0 ? qint64(std::floor(seconds)) : 0;
 }
 
-} // namespace
-
+// A time connected as the players list shows it: "M:SS", or "H:MM:SS" from an hour on.
 QString duration(double seconds) {
     const qint64 total = wholeSeconds(seconds);
     const qint64 hours = total / 3600;
-    const QString minutesAndSeconds = QStringLiteral("%1:%2")
-                                          .arg(hours > 0 ? (total / 60) % 60 : total / 60,
-                                               hours > 0 ? 2 : 1, 10, QLatin1Char('0'))
-                                          .arg(total % 60, 2, 10, QLatin1Char('0'));
+    const QString minutesAndSeconds =
+        QStringLiteral("%1:%2")
+            .arg((total / 60) % 60, hours > 0 ? 2 : 1, 10, QLatin1Char('0'))
+            .arg(total % 60, 2, 10, QLatin1Char('0'));
     return hours > 0 ? QStringLiteral("%1:%2").arg(hours).arg(minutesAndSeconds)
                      : minutesAndSeconds;
 }
+
+} // namespace
 
 QByteArray plainOutput(const QString &server, const ServerSurvey::Result &result) {
     if (!result.info)

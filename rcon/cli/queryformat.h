@@ -22,7 +22,4 @@ QByteArray plainOutput(const QString &server, const ServerSurvey::Result &result
 // server that did not say what it is.
 QByteArray jsonOutput(const QString &server, const ServerSurvey::Result &result);
 
-// A time connected as the players list shows it: "M:SS", or "H:MM:SS" from an hour on.
-QString duration(double seconds);
-
 } // namespace QueryFormat

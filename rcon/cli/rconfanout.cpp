@@ -21,7 +21,8 @@ void RconFanout::start(const QList<QString> &commands) {
     Q_ASSERT(!m_roundOpen);
     m_commands = commands;
     m_waiting.clear();
-    for (int i = 0; i < m_servers.size(); ++i) {
+    // Without commands every server is through at once.
+    for (int i = 0; i < m_servers.size() && !commands.isEmpty(); ++i) {
         if (!m_failed.at(i))
             m_waiting.append(i);
     }
@@ -46,8 +47,6 @@ void RconFanout::startMore() {
         return;
     while (m_running.size() < m_parallel && !m_waiting.isEmpty()) {
         const int index = m_waiting.takeFirst();
-        if (m_commands.isEmpty())
-            continue;
         auto *client =
             new RconClient(m_servers.at(index).endpoint, m_answerTimeoutMs, m_quietMs, this);
         m_running.insert(index, Running{client, m_commands.size()});
@@ -62,7 +61,7 @@ void RconFanout::startMore() {
                 [this, index, client](const RconClient::Outcome &outcome) {
                     m_failed[index] = true;
                     m_worstStatus = qMax(m_worstStatus, RconClient::exitStatus(outcome.failure));
-                    emit failed(index, outcome, client->reason(outcome));
+                    emit failed(index, client->reason(outcome));
                     done(index);
                 });
         for (const QString &command : std::as_const(m_commands))

@@ -41,7 +41,7 @@ Q_SIGNALS:
     // One whole answer, for one server's command.
     void answered(int server, const QString &command, const QString &text);
     // The server failed and gets nothing more; reason is the sentence to print after its name.
-    void failed(int server, const RconClient::Outcome &outcome, const QString &reason);
+    void failed(int server, const QString &reason);
     void finished();
 
 private:

@@ -2,20 +2,20 @@
 
 #include "rcon/cli/exitstatus.h"
 
-ServerSurvey::ServerSurvey(const QList<Server> &servers, bool players, bool rules,
+ServerSurvey::ServerSurvey(const QList<ServerTarget> &servers, bool players, bool rules,
                            int answerTimeoutMs, QObject *parent)
     : QObject(parent)
     , m_servers(servers)
     , m_results(servers.size())
-    , m_openQuestions(servers.size(), 0) {
+    , m_openQuestions(servers.size(), 0)
+    , m_answerTimeoutMs(answerTimeoutMs > 0 ? answerTimeoutMs
+                                            : ServerQuery::DefaultAnswerTimeoutMs) {
     m_requests.append(ServerQuery::Request::Info);
     if (players)
         m_requests.append(ServerQuery::Request::Players);
     if (rules)
         m_requests.append(ServerQuery::Request::Rules);
-    if (answerTimeoutMs > 0)
-        m_query.setAnswerTimeout(answerTimeoutMs);
-    m_answerTimeoutMs = answerTimeoutMs > 0 ? answerTimeoutMs : ServerQuery::DefaultAnswerTimeoutMs;
+    m_query.setAnswerTimeout(m_answerTimeoutMs);
 
     connect(&m_query, &ServerQuery::infoReceived, this,
             [this](const QString &key, const A2s::ServerInfo &info, int pingMs) {
@@ -39,9 +39,9 @@ ServerSurvey::ServerSurvey(const QList<Server> &servers, bool players, bool rule
 
 void ServerSurvey::start() {
     for (int i = 0; i < m_servers.size(); ++i) {
-        const Server &server = m_servers.at(i);
+        const ServerTarget &server = m_servers.at(i);
         for (const ServerQuery::Request request : std::as_const(m_requests)) {
-            const QString key = m_query.ask(server.host, server.port, request);
+            const QString key = m_query.ask(server.host, quint16(server.port), request);
             if (key.isEmpty())
                 break;
             m_indexByKey.insert(key, i);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rcon/cli/servertargets.h"
 #include "rcon/protocol/a2s.h"
 #include "rcon/protocol/serverquery.h"
 
@@ -17,11 +18,6 @@
 class ServerSurvey final : public QObject {
     Q_OBJECT
 public:
-    struct Server {
-        QString name; // what its output is prefixed with
-        QString host;
-        quint16 port = 0;
-    };
     struct Result {
         std::optional<A2s::ServerInfo> info; // the latest info answer
         int pingMs = 0;
@@ -33,12 +29,12 @@ public:
 
     // answerTimeoutMs is how long one question waits before it is asked again, once; 0 keeps
     // the query engine's own time.
-    ServerSurvey(const QList<Server> &servers, bool players, bool rules, int answerTimeoutMs,
+    ServerSurvey(const QList<ServerTarget> &servers, bool players, bool rules, int answerTimeoutMs,
                  QObject *parent = nullptr);
 
     void start();
 
-    const Server &server(int index) const { return m_servers.at(index); }
+    const ServerTarget &server(int index) const { return m_servers.at(index); }
     // The exit status a result gives: 0 when every question was answered, 6 when the name
     // cannot be found, 3 otherwise.
     static int exitStatus(const Result &result);
@@ -55,7 +51,7 @@ private:
     void reportReady();
 
     ServerQuery m_query;
-    QList<Server> m_servers;
+    QList<ServerTarget> m_servers;
     QList<ServerQuery::Request> m_requests;
     QHash<QString, int> m_indexByKey;
     QList<Result> m_results;

@@ -71,7 +71,7 @@ bool resolve(const QList<ServerChoice> &choices, const SavedServers &saved,
                 warnings->append(problem + QStringLiteral(": left out"));
             return !named;
         }
-        add(*address, A2s::rowText(server.displayName().trimmed().toUtf8()), address->keyringKey());
+        add(*address, field(server.displayName()), address->keyringKey());
         return true;
     };
 

@@ -557,7 +557,6 @@ private Q_SLOTS:
             << QByteArray("line break");
         QTest::newRow("no password") << QStringList{QStringLiteral("status")} << QString()
                                      << QByteArray("no password: set TALVERO_RCON_PASSWORD");
-        // In quotes the server would read "a", bare "a\"b": never the password itself.
         QTest::newRow("unknown saved server")
             << QStringList{QStringLiteral("-s"), QStringLiteral("nowhere"),
                            QStringLiteral("status")}
@@ -565,6 +564,7 @@ private Q_SLOTS:
         QTest::newRow("empty group")
             << QStringList{QStringLiteral("-g"), QStringLiteral("match"), QStringLiteral("status")}
             << secret << QByteArray("no saved server in the group \"match\"");
+        // In quotes the server would read "a", bare "a\"b": never the password itself.
         QTest::newRow("a password the server cannot read")
             << QStringList{QStringLiteral("status")} << QStringLiteral("a\"b c")
             << QByteArray("holds a double quote");
